@@ -1,0 +1,46 @@
+# Test frameworks and helpers shared by every build.
+#
+# Native builds use the system's GoogleTest; the Windows builds compile it from the
+# sources Debian ships in /usr/src/googletest. Tests of the Windows builds run under
+# Wine (label "wine") through tests/wine/wine-env, which keeps one private prefix and
+# one virtual display per build tree.
+
+if(NOT BUILD_TESTING)
+  return()
+endif()
+
+if(WIN32)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_library(GTest::gtest ALIAS gtest)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+else()
+  find_package(GTest REQUIRED)
+endif()
+
+set(WINE_ENV ${PROJECT_SOURCE_DIR}/tests/wine/wine-env)
+set(WINE_TEST_ROOT ${CMAKE_BINARY_DIR}/wine)
+
+# add_wine_test(NAME name COMMAND program args...): runs a Windows program of this
+# build under Wine, inside the build tree's prefix and display.
+function(add_wine_test)
+  cmake_parse_arguments(ARG "" "NAME" "COMMAND" ${ARGN})
+  add_test(NAME ${ARG_NAME} COMMAND ${WINE_ENV} run ${ARG_COMMAND})
+  set_tests_properties(${ARG_NAME} PROPERTIES
+    LABELS wine
+    FIXTURES_REQUIRED wine_session
+    ENVIRONMENT "WINE_TEST_ROOT=${WINE_TEST_ROOT}"
+    TIMEOUT 300)
+endfunction()
+
+if(WIN32 AND NOT _wine_session_added)
+  set(_wine_session_added ON)
+  add_test(NAME wine_session_start COMMAND ${WINE_ENV} start)
+  add_test(NAME wine_session_stop COMMAND ${WINE_ENV} stop)
+  set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session LABELS wine
+    ENVIRONMENT "WINE_TEST_ROOT=${WINE_TEST_ROOT}" TIMEOUT 300)
+  set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine_session LABELS wine
+    ENVIRONMENT "WINE_TEST_ROOT=${WINE_TEST_ROOT}")
+endif()

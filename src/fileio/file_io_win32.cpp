@@ -1,0 +1,192 @@
+#include <windows.h>
+
+#include <utility>
+
+#include "fileio/file_io.h"
+
+namespace fileio {
+namespace {
+
+const std::intptr_t kClosed = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
+
+const wchar_t* Wide(const Path& path) { return reinterpret_cast<const wchar_t*>(path.c_str()); }
+HANDLE Native(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+bool IsDirectory(const Path& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+Error FromLastError(const Path& path, DWORD code = GetLastError()) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND: return Error::kNotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH: return Error::kPathNotFound;
+    case ERROR_ACCESS_DENIED: return IsDirectory(path) ? Error::kIsDirectory : Error::kAccessDenied;
+    case ERROR_WRITE_PROTECT: return Error::kAccessDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return Error::kSharingViolation;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_DIRECTORY: return Error::kBadName;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return Error::kDiskFull;
+    default: return Error::kOther;
+  }
+}
+
+bool IsUsableName(const Path& path) { return !path.empty() && path.find(u'\0') == Path::npos; }
+
+Result<HANDLE> OpenFile(const Path& path, DWORD access, DWORD disposition) {
+  if (!IsUsableName(path)) return std::unexpected(Error::kBadName);
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE file = CreateFileW(Wide(path), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::unexpected(FromLastError(path));
+  return file;
+}
+
+Status WriteAll(HANDLE file, const Path& path, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr)) return std::unexpected(FromLastError(path));
+    bytes.remove_prefix(written);
+  }
+  return {};
+}
+
+void CloseIfOpen(std::intptr_t& handle) {
+  if (handle != kClosed) CloseHandle(Native(handle));
+  handle = kClosed;
+}
+
+Path FolderOf(const Path& path) {
+  const auto cut = path.find_last_of(u"\\/");
+  if (cut == Path::npos) return u".";
+  return path.substr(0, cut + 1);
+}
+
+}  // namespace
+
+bool IsFile(const Path& path) {
+  if (!IsUsableName(path)) return false;
+  const DWORD attributes = GetFileAttributesW(Wide(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+Result<Reader> Reader::Open(const Path& path) {
+  auto file = OpenFile(path, GENERIC_READ, OPEN_EXISTING);
+  if (!file) return std::unexpected(file.error());
+  return Reader(reinterpret_cast<std::intptr_t>(*file));
+}
+
+Reader::Reader(Reader&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
+Reader& Reader::operator=(Reader&& other) noexcept {
+  if (this != &other) {
+    CloseIfOpen(handle_);
+    handle_ = std::exchange(other.handle_, kClosed);
+  }
+  return *this;
+}
+Reader::~Reader() { CloseIfOpen(handle_); }
+
+Result<std::size_t> Reader::Read(char* buffer, std::size_t size) {
+  DWORD got = 0;
+  const DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+  if (!ReadFile(Native(handle_), buffer, want, &got, nullptr)) return std::unexpected(FromLastError(u""));
+  return got;
+}
+
+Result<std::string> ReadAll(const Path& path) {
+  auto reader = Reader::Open(path);
+  if (!reader) return std::unexpected(reader.error());
+  std::string content;
+  LARGE_INTEGER size;
+  if (GetFileSizeEx(Native(reader->handle_), &size)) content.reserve(static_cast<std::size_t>(size.QuadPart));
+  char buffer[64 * 1024];
+  for (;;) {
+    auto n = reader->Read(buffer, sizeof buffer);
+    if (!n) return std::unexpected(n.error());
+    if (*n == 0) return content;
+    content.append(buffer, *n);
+  }
+}
+
+Status ReplaceContent(const Path& path, std::string_view content, bool durable) {
+  if (!IsUsableName(path)) return std::unexpected(Error::kBadName);
+  DWORD attributes = GetFileAttributesW(Wide(path));
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return std::unexpected(Error::kIsDirectory);
+    if (attributes & FILE_ATTRIBUTE_READONLY) return std::unexpected(Error::kAccessDenied);
+  }
+
+  wchar_t temp[MAX_PATH];
+  const Path folder = FolderOf(path);
+  if (GetTempFileNameW(Wide(folder), L"tmp", 0, temp) == 0) return std::unexpected(FromLastError(folder));
+  const Path tempPath(reinterpret_cast<const char16_t*>(temp));
+
+  Status status;
+  HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    status = std::unexpected(FromLastError(tempPath));
+  } else {
+    status = WriteAll(file, tempPath, content);
+    if (status && durable && !FlushFileBuffers(file)) status = std::unexpected(FromLastError(tempPath));
+    CloseHandle(file);
+  }
+  // The replacement keeps the hidden and system attributes of the file it replaces.
+  if (status && attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(temp, attributes);
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0);
+  if (status && !MoveFileExW(temp, Wide(path), flags)) status = std::unexpected(FromLastError(path));
+  if (!status) {
+    SetFileAttributesW(temp, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(temp);
+  }
+  return status;
+}
+
+Result<Appender> Appender::Open(const Path& path) {
+  auto file = OpenFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+  if (!file) return std::unexpected(file.error());
+  return Appender(reinterpret_cast<std::intptr_t>(*file));
+}
+
+Appender::Appender(Appender&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
+Appender& Appender::operator=(Appender&& other) noexcept {
+  if (this != &other) {
+    CloseIfOpen(handle_);
+    handle_ = std::exchange(other.handle_, kClosed);
+  }
+  return *this;
+}
+Appender::~Appender() { CloseIfOpen(handle_); }
+
+Result<std::optional<char>> Appender::LastByte() {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(Native(handle_), &size)) return std::unexpected(FromLastError(u""));
+  if (size.QuadPart == 0) return std::optional<char>();
+  LARGE_INTEGER last;
+  last.QuadPart = size.QuadPart - 1;
+  char byte = 0;
+  DWORD got = 0;
+  if (!SetFilePointerEx(Native(handle_), last, nullptr, FILE_BEGIN) ||
+      !ReadFile(Native(handle_), &byte, 1, &got, nullptr) || got != 1)
+    return std::unexpected(FromLastError(u""));
+  return std::optional<char>(byte);
+}
+
+Status Appender::Write(std::string_view bytes) {
+  LARGE_INTEGER zero{};
+  if (!SetFilePointerEx(Native(handle_), zero, nullptr, FILE_END)) return std::unexpected(FromLastError(u""));
+  return WriteAll(Native(handle_), u"", bytes);
+}
+
+Status CreateIfMissing(const Path& path) {
+  auto file = OpenFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+  if (!file) return std::unexpected(file.error());
+  CloseHandle(*file);
+  return {};
+}
+
+}  // namespace fileio

@@ -1,0 +1,48 @@
+#pragma once
+// The profile operations the control reads and writes keys through. All strings are in
+// the ANSI code page; `file` is the control's FileName converted to it.
+//
+// On Windows the control uses kernel32's GetPrivateProfileStringA and
+// WritePrivateProfileStringA. The portable store behaves like those functions and is
+// what the native build uses; it is also built for Windows, where tests compare it with
+// kernel32.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace profilectl {
+
+class ProfileStore {
+ public:
+  virtual ~ProfileStore() = default;
+
+  // GetPrivateProfileStringA(section, key, "", buffer, size, file): the bytes the
+  // function copied (its return value counts them), at most size - 1. A missing file,
+  // section or key gives "". Size 0 gives "".
+  virtual std::string Read(const std::string& file, const std::string& section, const std::string& key,
+                           std::size_t size) = 0;
+
+  // WritePrivateProfileStringA(section, key, value, file): sets key=value, creating the
+  // section and the file when missing. An empty value leaves "key=". False when the
+  // function reports failure.
+  virtual bool Write(const std::string& file, const std::string& section, const std::string& key,
+                     const std::string& value) = 0;
+
+  // WritePrivateProfileStringA(section, key, NULL, file): removes the key's line.
+  virtual bool DeleteKey(const std::string& file, const std::string& section, const std::string& key) = 0;
+
+  // WritePrivateProfileStringA(section, NULL, NULL, file): removes the section.
+  virtual bool DeleteSection(const std::string& file, const std::string& section) = 0;
+};
+
+std::unique_ptr<ProfileStore> MakePortableProfileStore();
+
+#ifdef _WIN32
+std::unique_ptr<ProfileStore> MakeKernel32ProfileStore();
+#endif
+
+// The store the control uses on this platform.
+std::unique_ptr<ProfileStore> MakeSystemProfileStore();
+
+}  // namespace profilectl
