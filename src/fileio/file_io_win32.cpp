@@ -102,8 +102,6 @@ Result<std::string> ReadAll(const Path& path) {
   auto reader = Reader::Open(path);
   if (!reader) return std::unexpected(reader.error());
   std::string content;
-  LARGE_INTEGER size;
-  if (GetFileSizeEx(Native(reader->handle_), &size)) content.reserve(static_cast<std::size_t>(size.QuadPart));
   char buffer[64 * 1024];
   for (;;) {
     auto n = reader->Read(buffer, sizeof buffer);

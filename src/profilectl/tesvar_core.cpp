@@ -1,0 +1,128 @@
+#include "profilectl/tesvar_core.h"
+
+#include "profilectl/ini_scan.h"
+#include "text/codepage.h"
+
+namespace profilectl {
+namespace {
+
+bool HasNul(std::u16string_view path) { return path.find(u'\0') != std::u16string_view::npos; }
+
+std::u16string Quoted(std::u16string_view what, std::u16string_view name) {
+  return u"指定的" + std::u16string(what) + u" [ " + std::u16string(name) + u" ] 不存在！";
+}
+
+}  // namespace
+
+Outcome<fileio::Path> TesvarCore::WorkingFile() const {
+  if (HasNul(fileName_)) return Fail(ErrorNumber::kBadFileName);
+  return fileName_;
+}
+
+std::string TesvarCore::AnsiFileName() const { return text::ToAnsi(fileName_); }
+
+Outcome<std::u16string> TesvarCore::Load_Key(std::u16string_view 扇区, std::u16string_view 键值,
+                                             std::int16_t 数据缓冲, std::int16_t 错误处理) {
+  auto file = WorkingFile();
+  if (!file) return std::unexpected(file.error());
+
+  if (错误处理 == kAutomationTrue) {
+    constexpr std::u16string_view kTitle = u"错误";
+    if (!fileio::IsFile(*file)) {
+      messages_.Show(Quoted(u"文件", fileName_), kTitle, MessageSink::kCritical);
+      return u"";
+    }
+    auto section = inimd::SectionExists(*file, 扇区);
+    if (!section) return std::unexpected(section.error());
+    if (!*section) {
+      messages_.Show(Quoted(u"扇区", 扇区), kTitle, MessageSink::kCritical);
+      return u"";
+    }
+    auto key = inimd::KeyInSection(*file, 扇区, 键值);
+    if (!key) return std::unexpected(key.error());
+    if (!*key) {
+      messages_.Show(Quoted(u"键值", 键值), kTitle, MessageSink::kCritical);
+      return u"";
+    }
+  }
+
+  // The buffer must hold at least its terminating NUL.
+  if (数据缓冲 <= 0) return Fail(ErrorNumber::kInvalidCall);
+  const auto size = static_cast<std::size_t>(数据缓冲);
+  std::string value = store_.Read(AnsiFileName(), text::ToAnsi(扇区), text::ToAnsi(键值), size);
+  value.resize(std::min(value.find('\0'), value.size()));
+  // A value cut to size - 1 bytes inside a double-byte character keeps no half of it.
+  if (value.size() == size - 1) value.resize(text::LengthWithoutDanglingLeadByte(value));
+  return text::FromAnsi(value);
+}
+
+Outcome<bool> TesvarCore::Sav_Key(std::u16string_view 扇区, std::u16string_view 键值, std::u16string_view 数据,
+                                  std::int16_t 错误处理) {
+  auto file = WorkingFile();
+  if (!file) return std::unexpected(file.error());
+
+  if (错误处理 == kAutomationTrue && !fileio::IsFile(*file)) {
+    messages_.Show(Quoted(u"文件", fileName_), u"错误警告", MessageSink::kCritical);
+    return false;
+  }
+  auto section = inimd::SectionExists(*file, 扇区);
+  if (!section) return std::unexpected(section.error());
+  if (!*section) {
+    if (auto appended = AppendSectionHeader(*file, 扇区); !appended) return std::unexpected(appended.error());
+  }
+  // Empty data sets an empty value; it never deletes the key.
+  return store_.Write(AnsiFileName(), text::ToAnsi(扇区), text::ToAnsi(键值), text::ToAnsi(数据));
+}
+
+Outcome<void> TesvarCore::AppendSectionHeader(const fileio::Path& file, std::u16string_view section) {
+  auto appender = fileio::Appender::Open(file);
+  if (!appender) return std::unexpected(FromFileError(appender.error()));
+  auto last = appender->LastByte();
+  if (!last) return std::unexpected(FromFileError(last.error()));
+
+  std::string line;
+  // A last line without its line break stays a line of its own.
+  if (*last && **last != '\r' && **last != '\n') line = "\r\n";
+  line += "[" + text::ToAnsi(section) + "]\r\n";
+  if (auto written = appender->Write(line); !written) return std::unexpected(FromFileError(written.error()));
+  return {};
+}
+
+Outcome<bool> TesvarCore::Dir扇区(std::u16string_view 扇区) {
+  auto file = WorkingFile();
+  if (!file) return std::unexpected(file.error());
+  return inimd::SectionExists(*file, 扇区);
+}
+
+Outcome<bool> TesvarCore::Dir键值(std::u16string_view 扇区, std::u16string_view 键值) {
+  auto file = WorkingFile();
+  if (!file) return std::unexpected(file.error());
+  return inimd::KeyInSection(*file, 扇区, 键值);
+}
+
+Outcome<void> TesvarCore::Del扇区(std::u16string_view 扇区) {
+  if (auto file = WorkingFile(); !file) return std::unexpected(file.error());
+  store_.DeleteSection(AnsiFileName(), text::ToAnsi(扇区));
+  return {};
+}
+
+Outcome<void> TesvarCore::Del键值(std::u16string_view 扇区, std::u16string_view 键值) {
+  if (auto file = WorkingFile(); !file) return std::unexpected(file.error());
+  store_.DeleteKey(AnsiFileName(), text::ToAnsi(扇区), text::ToAnsi(键值));
+  return {};
+}
+
+Outcome<void> TesvarCore::Del数据(std::u16string_view 扇区, std::u16string_view 键值) {
+  if (auto file = WorkingFile(); !file) return std::unexpected(file.error());
+  store_.Write(AnsiFileName(), text::ToAnsi(扇区), text::ToAnsi(键值), "");
+  return {};
+}
+
+Outcome<bool> TesvarCore::NewFile(std::u16string_view nPathName) {
+  if (HasNul(nPathName)) return Fail(ErrorNumber::kBadFileName);
+  const fileio::Path path(nPathName);
+  if (auto created = fileio::CreateIfMissing(path); !created) return std::unexpected(FromFileError(created.error()));
+  return fileio::IsFile(path);
+}
+
+}  // namespace profilectl

@@ -1,0 +1,60 @@
+#pragma once
+// Tesvar's methods, free of COM: the automation layer converts its arguments and
+// results and turns a ControlError into the status 0x800A0000 + number.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "profilectl/control_error.h"
+#include "profilectl/profile_store.h"
+
+namespace profilectl {
+
+// An automation Boolean argument counts as True only when it is -1.
+inline constexpr std::int16_t kAutomationTrue = -1;
+
+// Message boxes the control shows when its caller asks for checks.
+class MessageSink {
+ public:
+  static constexpr int kCritical = 16;  // critical icon, OK button
+  virtual ~MessageSink() = default;
+  // Shows a modal message box and returns when the user has closed it.
+  virtual void Show(std::u16string_view text, std::u16string_view title, int style) = 0;
+};
+
+class TesvarCore {
+ public:
+  TesvarCore(ProfileStore& store, MessageSink& messages) : store_(store), messages_(messages) {}
+
+  const std::u16string& FileName() const { return fileName_; }
+  void SetFileName(std::u16string fileName) { fileName_ = std::move(fileName); }
+
+  // The value of 键值 in 扇区, at most 数据缓冲 - 1 bytes of the ANSI code page.
+  Outcome<std::u16string> Load_Key(std::u16string_view 扇区, std::u16string_view 键值, std::int16_t 数据缓冲,
+                                   std::int16_t 错误处理);
+  // Sets 键值 in 扇区 to 数据, appending the section header when the file lacks it.
+  // False when the file is missing (with checks) or the write failed.
+  Outcome<bool> Sav_Key(std::u16string_view 扇区, std::u16string_view 键值, std::u16string_view 数据,
+                        std::int16_t 错误处理);
+  Outcome<bool> Dir扇区(std::u16string_view 扇区);
+  Outcome<bool> Dir键值(std::u16string_view 扇区, std::u16string_view 键值);
+  Outcome<void> Del扇区(std::u16string_view 扇区);
+  Outcome<void> Del键值(std::u16string_view 扇区, std::u16string_view 键值);
+  Outcome<void> Del数据(std::u16string_view 扇区, std::u16string_view 键值);
+  // Creates nPathName empty when missing, leaves an existing file as it is; True when
+  // the file exists afterwards. FileName is not changed.
+  Outcome<bool> NewFile(std::u16string_view nPathName);
+
+ private:
+  // The FileName the methods may work on: one with a NUL is refused (52).
+  Outcome<fileio::Path> WorkingFile() const;
+  std::string AnsiFileName() const;
+  Outcome<void> AppendSectionHeader(const fileio::Path& file, std::u16string_view section);
+
+  ProfileStore& store_;
+  MessageSink& messages_;
+  std::u16string fileName_;
+};
+
+}  // namespace profilectl

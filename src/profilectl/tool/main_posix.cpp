@@ -1,0 +1,14 @@
+#include <cstdio>
+
+#include "profilectl/tool/tesvar_cli.h"
+#include "text/codepage.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::u16string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(text::FromUtf8(argv[i]));
+  profilectl::ToolOutput output;
+  const int status = profilectl::RunTesvarTool(args, output);
+  std::fwrite(output.out.data(), 1, output.out.size(), stdout);
+  std::fwrite(output.err.data(), 1, output.err.size(), stderr);
+  return status;
+}

@@ -1,0 +1,32 @@
+#include <windows.h>
+
+#include "profilectl/tool/tesvar_cli.h"
+#include "text/codepage.h"
+
+namespace {
+
+// UTF-8 bytes to a pipe or file; UTF-16 to a console, which shows them whatever its
+// code page.
+void Write(DWORD which, const std::string& utf8) {
+  if (utf8.empty()) return;
+  HANDLE handle = GetStdHandle(which);
+  DWORD mode, done;
+  if (GetConsoleMode(handle, &mode)) {
+    const std::u16string wide = text::FromUtf8(utf8);
+    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
+  } else {
+    WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &done, nullptr);
+  }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::u16string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
+  profilectl::ToolOutput output;
+  const int status = profilectl::RunTesvarTool(args, output);
+  Write(STD_OUTPUT_HANDLE, output.out);
+  Write(STD_ERROR_HANDLE, output.err);
+  return status;
+}

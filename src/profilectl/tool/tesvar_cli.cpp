@@ -1,0 +1,135 @@
+#include "profilectl/tool/tesvar_cli.h"
+
+#include <charconv>
+#include <optional>
+#include <type_traits>
+#include <map>
+
+#include "profilectl/tesvar_core.h"
+#include "text/codepage.h"
+
+namespace profilectl {
+namespace {
+
+constexpr int kTrueExit = 0;
+constexpr int kFalseExit = 1;
+constexpr int kErrorExit = 2;
+constexpr int kUsageExit = 64;
+
+constexpr char kUsage[] =
+    "usage: tesvar [--buffer N] [--check] FILE COMMAND [ARGS...]\n"
+    "  load SECTION KEY          print the value\n"
+    "  save SECTION KEY VALUE    exit 0 when written, 1 when not\n"
+    "  has-section SECTION       exit 0 when present, 1 when not\n"
+    "  has-key SECTION KEY       exit 0 when present, 1 when not\n"
+    "  delete-section SECTION\n"
+    "  delete-key SECTION KEY\n"
+    "  clear-value SECTION KEY\n"
+    "  new                       exit 0 when the file exists afterwards\n";
+
+// With --check the messages go to standard error instead of a window.
+class StderrMessages final : public MessageSink {
+ public:
+  explicit StderrMessages(std::string& err) : err_(err) {}
+  void Show(std::u16string_view text, std::u16string_view title, int) override {
+    err_ += text::ToUtf8(title) + ": " + text::ToUtf8(text) + "\n";
+  }
+
+ private:
+  std::string& err_;
+};
+
+using Args = std::vector<std::u16string>;
+
+struct Options {
+  std::int16_t buffer = 1024;  // 数据缓冲 of load
+  std::int16_t check = 0;      // 错误处理 of load and save
+};
+
+// The number of arguments of each command.
+std::optional<std::size_t> Arity(std::u16string_view command) {
+  static const std::map<std::u16string_view, std::size_t> kArity = {
+      {u"load", 2},       {u"save", 3},       {u"has-section", 1}, {u"has-key", 2},
+      {u"delete-section", 1}, {u"delete-key", 2}, {u"clear-value", 2}, {u"new", 0},
+  };
+  const auto found = kArity.find(command);
+  if (found == kArity.end()) return std::nullopt;
+  return found->second;
+}
+
+int ExitFor(bool answer) { return answer ? kTrueExit : kFalseExit; }
+int Success() { return kTrueExit; }
+
+// The exit status `f` makes of a method's result, or the method's error.
+template <class T, class F>
+Outcome<int> Then(Outcome<T> result, F f) {
+  if (!result) return std::unexpected(result.error());
+  if constexpr (std::is_void_v<T>) {
+    return f();
+  } else {
+    return f(*result);
+  }
+}
+
+Outcome<int> Execute(TesvarCore& control, std::u16string_view command, const Args& a, const Options& options,
+                     ToolOutput& output) {
+  if (command == u"load") {
+    return Then(control.Load_Key(a[0], a[1], options.buffer, options.check), [&](const std::u16string& value) {
+      output.out += text::ToUtf8(value) + "\n";
+      return kTrueExit;
+    });
+  }
+  if (command == u"save") return Then(control.Sav_Key(a[0], a[1], a[2], options.check), ExitFor);
+  if (command == u"has-section") return Then(control.Dir扇区(a[0]), ExitFor);
+  if (command == u"has-key") return Then(control.Dir键值(a[0], a[1]), ExitFor);
+  if (command == u"delete-section") return Then(control.Del扇区(a[0]), Success);
+  if (command == u"delete-key") return Then(control.Del键值(a[0], a[1]), Success);
+  if (command == u"clear-value") return Then(control.Del数据(a[0], a[1]), Success);
+  return Then(control.NewFile(control.FileName()), ExitFor);
+}
+
+int Usage(ToolOutput& output, const std::string& problem) {
+  output.err += "tesvar: " + problem + "\n" + kUsage;
+  return kUsageExit;
+}
+
+}  // namespace
+
+int RunTesvarTool(const Args& args, ToolOutput& output) {
+  Options options;
+  std::size_t next = 0;
+  for (; next < args.size() && args[next].starts_with(u"--"); ++next) {
+    if (args[next] == u"--check") {
+      options.check = kAutomationTrue;
+    } else if (args[next] == u"--buffer" && next + 1 < args.size()) {
+      const std::string n = text::ToUtf8(args[++next]);
+      const auto parsed = std::from_chars(n.data(), n.data() + n.size(), options.buffer);
+      if (parsed.ec != std::errc() || parsed.ptr != n.data() + n.size())
+        return Usage(output, "--buffer needs a number from -32768 to 32767");
+    } else {
+      return Usage(output, "unknown option " + text::ToUtf8(args[next]));
+    }
+  }
+  if (args.size() - next < 2) return Usage(output, "FILE and COMMAND are required");
+
+  const std::u16string& command = args[next + 1];
+  const auto arity = Arity(command);
+  if (!arity) return Usage(output, "unknown command " + text::ToUtf8(command));
+  const Args operands(args.begin() + next + 2, args.end());
+  if (operands.size() != *arity)
+    return Usage(output, text::ToUtf8(command) + " takes " + std::to_string(*arity) + " argument(s)");
+
+  StderrMessages messages(output.err);
+  auto store = MakeSystemProfileStore();
+  TesvarCore control(*store, messages);
+  control.SetFileName(args[next]);
+  auto status = Execute(control, command, operands, options, output);
+  if (!status) {
+    output.err += "error " + std::to_string(status.error().Number()) + ": " +
+                  text::ToUtf8(status.error().Description()) + "\n";
+    return kErrorExit;
+  }
+  return *status;
+}
+
+}  // namespace profilectl

@@ -1,0 +1,160 @@
+#include "profilectl/ini_scan.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+#include "text/codepage.h"
+
+namespace {
+
+using namespace profilectl;
+using namespace profilectl::inimd;
+using testing_support::TempDir;
+
+fileio::Path PathOf(const std::string& utf8) { return text::FromUtf8(utf8); }
+
+// A character of code page 936 whose trail byte is "]" (0x5D).
+const std::string kTrailBracket = "\x81\x5D";
+
+TEST(LineTests, EqualsAnywhereMakesAKeyLine) {
+  EXPECT_TRUE(LineHasEquals("a=b"));
+  EXPECT_TRUE(LineHasEquals("="));
+  EXPECT_TRUE(LineHasEquals("[a=b]"));
+  EXPECT_FALSE(LineHasEquals("[a]"));
+  EXPECT_FALSE(LineHasEquals(""));
+}
+
+TEST(LineTests, SectionLineStartsWithOpeningAndEndsWithClosingBracket) {
+  EXPECT_TRUE(IsSectionLine("[a]"));
+  EXPECT_TRUE(IsSectionLine("[]"));
+  EXPECT_TRUE(IsSectionLine("[a=b]"));
+  EXPECT_FALSE(IsSectionLine("["));
+  EXPECT_FALSE(IsSectionLine("]"));
+  EXPECT_FALSE(IsSectionLine(" [a]"));
+  EXPECT_FALSE(IsSectionLine("[a] "));
+  EXPECT_FALSE(IsSectionLine(""));
+  EXPECT_FALSE(IsSectionLine("[a" + kTrailBracket)) << "the last byte is half of a character";
+  EXPECT_TRUE(IsSectionLine("[" + text::ToAnsi(u"扇区") + "]"));
+}
+
+class ScanTest : public testing::Test {
+ protected:
+  fileio::Path Write(std::string_view bytes) { return PathOf(dir_.Write("t.ini", bytes)); }
+  TempDir dir_;
+};
+
+TEST_F(ScanTest, MissingFileAndBadPathsFailWithTheFileSystemError) {
+  const auto missing = SectionExists(PathOf(dir_.File("none.ini")), u"a");
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.error().Number(), 53);
+  EXPECT_EQ(KeyInSection(PathOf(dir_.File("none.ini")), u"a", u"k").error().Number(), 53);
+  EXPECT_EQ(SectionExists(PathOf(dir_.File("no/such/t.ini")), u"a").error().Number(), 76);
+  EXPECT_EQ(SectionExists(PathOf(dir_.path().string()), u"a").error().Number(), 75);
+  EXPECT_EQ(SectionExists(u"", u"a").error().Number(), 52);
+}
+
+TEST_F(ScanTest, SectionHeaderMustMatchTheWholeLineExactly) {
+  struct Case {
+    const char* content;
+    bool found;
+  } cases[] = {
+      {"", false},
+      {"[Main]", true},
+      {"[Main]\r\n", true},
+      {"x=1\r\n[Main]\r\ny=2\r\n", true},
+      {"x=1\r[Main]\ry=2", true},            // lone CR ends a line
+      {"[Main] \r\n", false},                // nothing is trimmed
+      {" [Main]\r\n", false},
+      {"[main]\r\n", false},                 // case-sensitive
+      {"x\n[Main]\r\n", false},              // a lone LF does not end a line
+      {"[Main]\nx=1\r\n", false},
+      {"[Main]\r\n\n", true},
+      {"[Mainx]\r\n[Mai]\r\n", false},
+      {"a[Main]\r\n", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SectionExists(Write(c.content), u"Main"), c.found) << "content: " << c.content;
+  }
+}
+
+TEST_F(ScanTest, ChineseSectionNamesAreFound) {
+  const auto file = Write("[" + text::ToAnsi(u"配置") + "]\r\n");
+  EXPECT_EQ(SectionExists(file, u"配置"), true);
+  EXPECT_EQ(SectionExists(file, u"配"), false);
+  EXPECT_EQ(SectionExists(file, u"\u0E01"), false) << "a name outside the code page is never in the file";
+}
+
+TEST_F(ScanTest, HeaderIsFoundAcrossBufferBoundariesAndAfterHugeLines) {
+  // Lines far longer than the read buffer, and a header at every offset around the
+  // buffer's edges.
+  const std::string huge(200 * 1024, 'x');
+  EXPECT_EQ(SectionExists(Write(huge + "\r\n[Main]\r\n"), u"Main"), true);
+  EXPECT_EQ(SectionExists(Write(huge + "[Main]\r\n"), u"Main"), false);
+  for (std::size_t pad = 64 * 1024 - 12; pad < 64 * 1024 + 4; ++pad) {
+    const std::string filler = std::string(pad, 'y') + "\r\n";
+    EXPECT_EQ(SectionExists(Write(filler + "[Main]\r\nk=1\r\n"), u"Main"), true) << pad;
+    EXPECT_EQ(SectionExists(Write(filler + "[Main]x\r\n"), u"Main"), false) << pad;
+    EXPECT_EQ(KeyInSection(Write(filler + "[Main]\r\nk=1\r\n"), u"Main", u"k"), true) << pad;
+    EXPECT_EQ(SectionExists(Write(std::string(pad, 'y') + "\r[Main]"), u"Main"), true) << pad;
+    EXPECT_EQ(SectionExists(Write(std::string(pad, 'y') + "\n[Main]"), u"Main"), false) << pad;
+  }
+}
+
+TEST_F(ScanTest, KeyMatchesTheTextBeforeTheFirstEqualsSign) {
+  struct Case {
+    const char* line;
+    bool found;
+  } cases[] = {
+      {"Name=1", true},     {"Name =1", true},   {"Name\t =1", true}, {"Name=", true},
+      {"Name=a=b", true},   {"Name2=1", false},  {"Nam=1", false},    {" Name=1", false},
+      {"name=1", false},    {";Name=1", false},  {"Name", false},     {"Name x=1", false},
+      {"x=Name=1", false},  {"NameName=1", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(KeyInSection(Write(std::string("[s]\r\n") + c.line + "\r\n"), u"s", u"Name"), c.found)
+        << "line: " << c.line;
+  }
+}
+
+TEST_F(ScanTest, KeyMatchingEdgeKeys) {
+  const auto file = Write("[s]\r\n; comment\r\n  =x\r\nk=1\r\n");
+  EXPECT_EQ(KeyInSection(file, u"s", u""), true) << "an empty key is the blank text before '='";
+  EXPECT_EQ(KeyInSection(file, u"s", u"k "), false) << "trailing blanks of a line never match a key's";
+  const auto chinese = Write("[" + text::ToAnsi(u"扇区") + "]\r\n" + text::ToAnsi(u"键值") + " =1\r\n");
+  EXPECT_EQ(KeyInSection(chinese, u"扇区", u"键值"), true);
+  EXPECT_EQ(KeyInSection(chinese, u"扇区", u"键"), false);
+}
+
+TEST_F(ScanTest, SectionRunsUntilTheNextSectionLineWithoutEquals) {
+  struct Case {
+    const char* content;
+    bool found;
+  } cases[] = {
+      {"k=0\r\n[s]\r\n", false},                      // before any header, and header last
+      {"[s]\r\n\r\n; c\r\njunk\r\nk=1\r\n", true},   // blank, comment and junk lines are skipped
+      {"[s]\r\n[a=b]\r\nk=1\r\n", true},              // a line with '=' never ends the section
+      {"[s]\r\n[t]\r\nk=1\r\n", false},
+      {"[s]\r\nx=1\r\n[s]\r\nk=1\r\n", false},        // only the first section of the name
+      {"[t]\r\nk=1\r\n[s]\r\nx=1\r\n", false},
+      {"[s]\rk=1", true},
+      {"[s]\r\n[t]junk\r\nk=1\r\n", true},           // not a section line: does not end with ']'
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(KeyInSection(Write(c.content), u"s", u"k"), c.found) << "content: " << c.content;
+  }
+  EXPECT_EQ(KeyInSection(Write("[s]\r\n[x" + kTrailBracket + "\r\nk=1\r\n"), u"s", u"k"), true)
+      << "a ']' that is half of a character does not end the section";
+}
+
+TEST_F(ScanTest, LinesOfAnyLengthInsideTheSection) {
+  const std::string longKeyLine = std::string(40000, 'x') + "=1";
+  const std::string longPlainLine(100000, 'y');
+  const auto file = Write("[s]\r\n" + longKeyLine + "\r\n" + longPlainLine + "\r\nk=1\r\n");
+  EXPECT_EQ(KeyInSection(file, u"s", u"k"), true);
+  const std::string longKey(70000, 'z');
+  const auto keyFile = Write("[s]\r\n" + longKey + std::string(70000, ' ') + "=1\r\n");
+  EXPECT_EQ(KeyInSection(keyFile, u"s", text::FromUtf8(longKey)), true);
+  EXPECT_EQ(KeyInSection(keyFile, u"s", text::FromUtf8(longKey + "z")), false);
+}
+
+}  // namespace

@@ -1,0 +1,246 @@
+#include "profilectl/tesvar_core.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "text/codepage.h"
+
+namespace {
+
+using namespace profilectl;
+using testing_support::TempDir;
+
+// Records the profile operations the control asks for.
+class RecordingStore final : public ProfileStore {
+ public:
+  std::string Read(const std::string& file, const std::string& section, const std::string& key,
+                   std::size_t size) override {
+    calls.push_back("read " + file + "|" + section + "|" + key + "|" + std::to_string(size));
+    return readResult.substr(0, std::min(readResult.size(), size - 1));
+  }
+  bool Write(const std::string& file, const std::string& section, const std::string& key,
+             const std::string& value) override {
+    calls.push_back("write " + file + "|" + section + "|" + key + "|" + value);
+    return writeResult;
+  }
+  bool DeleteKey(const std::string& file, const std::string& section, const std::string& key) override {
+    calls.push_back("delete-key " + file + "|" + section + "|" + key);
+    return true;
+  }
+  bool DeleteSection(const std::string& file, const std::string& section) override {
+    calls.push_back("delete-section " + file + "|" + section);
+    return true;
+  }
+
+  std::vector<std::string> calls;
+  std::string readResult;
+  bool writeResult = true;
+};
+
+class RecordingMessages final : public MessageSink {
+ public:
+  void Show(std::u16string_view text, std::u16string_view title, int style) override {
+    shown.push_back({std::u16string(text), std::u16string(title), style});
+  }
+  struct Message {
+    std::u16string text, title;
+    int style;
+    bool operator==(const Message&) const = default;
+  };
+  std::vector<Message> shown;
+};
+
+constexpr std::int16_t kTrue = -1;
+constexpr std::int16_t kFalse = 0;
+
+class TesvarCoreTest : public testing::Test {
+ protected:
+  // Points FileName at `name` in the test folder, written with `content` when given.
+  std::string Use(std::string_view name, std::optional<std::string_view> content = std::nullopt) {
+    const std::string path = content ? dir_.Write(name, *content) : dir_.File(name);
+    control_.SetFileName(text::FromUtf8(path));
+    return path;
+  }
+
+  TempDir dir_;
+  RecordingStore store_;
+  RecordingMessages messages_;
+  TesvarCore control_{store_, messages_};
+};
+
+TEST_F(TesvarCoreTest, LoadKeyChecksFileSectionAndKeyInTurnWhenAskedTo) {
+  const std::string missing = Use("missing.ini");
+  EXPECT_EQ(control_.Load_Key(u"s", u"k", 100, kTrue), u"");
+  Use("t.ini", "[s]\r\nabc=1\r\n");
+  EXPECT_EQ(control_.Load_Key(u"t", u"k", 100, kTrue), u"");
+  EXPECT_EQ(control_.Load_Key(u"s", u"ab", 100, kTrue), u"") << "a key is not found by a longer key's line";
+  const std::vector<RecordingMessages::Message> expected = {
+      {u"指定的文件 [ " + text::FromUtf8(missing) + u" ] 不存在！", u"错误", 16},
+      {u"指定的扇区 [ t ] 不存在！", u"错误", 16},
+      {u"指定的键值 [ ab ] 不存在！", u"错误", 16},
+  };
+  EXPECT_EQ(messages_.shown, expected);
+  EXPECT_TRUE(store_.calls.empty()) << "a failed check ends the method before the read";
+}
+
+TEST_F(TesvarCoreTest, LoadKeyWithoutChecksReadsWhateverIsThere) {
+  const std::string path = Use("missing.ini");
+  store_.readResult = "v";
+  for (std::int16_t notTrue : {kFalse, std::int16_t{1}, std::int16_t{-2}}) {
+    EXPECT_EQ(control_.Load_Key(u"s", u"k", 8, notTrue), u"v") << "only -1 counts as True";
+  }
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_EQ(store_.calls.front(), "read " + path + "|s|k|8");
+}
+
+TEST_F(TesvarCoreTest, LoadKeyPassesChineseNamesInTheCodePageAndDecodesTheValue) {
+  const std::string path = Use("t.ini", "[" + text::ToAnsi(u"扇区") + "]\r\n" + text::ToAnsi(u"键值") + "=x\r\n");
+  store_.readResult = text::ToAnsi(u"数据");
+  EXPECT_EQ(control_.Load_Key(u"扇区", u"键值", 100, kTrue), u"数据");
+  EXPECT_EQ(store_.calls.front(), "read " + path + "|" + text::ToAnsi(u"扇区") + "|" + text::ToAnsi(u"键值") + "|100");
+}
+
+TEST_F(TesvarCoreTest, LoadKeyBufferSizeCountsBytesAndTheNul) {
+  Use("t.ini", "");
+  store_.readResult = "abcdefgh";
+  EXPECT_EQ(control_.Load_Key(u"s", u"k", 1, kFalse), u"");
+  EXPECT_EQ(control_.Load_Key(u"s", u"k", 6, kFalse), u"abcde");
+  store_.readResult = std::string("ab\0cd", 5);
+  EXPECT_EQ(control_.Load_Key(u"s", u"k", 10, kFalse), u"ab") << "the value ends at the first NUL";
+  // Cut inside the third character: its lead byte is dropped, not decoded as '?'.
+  store_.readResult = text::ToAnsi(u"数据缓冲");
+  EXPECT_EQ(control_.Load_Key(u"s", u"k", 6, kFalse), u"数据");
+  EXPECT_EQ(control_.Load_Key(u"s", u"k", 5, kFalse), u"数据");
+}
+
+TEST_F(TesvarCoreTest, LoadKeyRefusesABufferWithoutRoomForTheNul) {
+  Use("t.ini", "[s]\r\nk=1\r\n");
+  for (std::int16_t size : {std::int16_t{0}, std::int16_t{-1}, std::int16_t{-32768}}) {
+    auto result = control_.Load_Key(u"s", u"k", size, kFalse);
+    ASSERT_FALSE(result) << size;
+    EXPECT_EQ(result.error().Number(), 5);
+    EXPECT_EQ(result.error().Status(), static_cast<std::int32_t>(0x800A0005));
+  }
+  EXPECT_TRUE(store_.calls.empty());
+  Use("missing.ini");
+  EXPECT_EQ(control_.Load_Key(u"s", u"k", 0, kTrue), u"") << "the checks come before the buffer";
+}
+
+TEST_F(TesvarCoreTest, SaveKeyAppendsAMissingSectionHeaderThenWrites) {
+  struct Case {
+    const char* before;
+    const char* after;
+  } cases[] = {
+      {"", "[Main]\r\n"},
+      {"[Main]\r\nk=1\r\n", "[Main]\r\nk=1\r\n"},
+      {"[main]\r\n", "[main]\r\n[Main]\r\n"},   // the scan compares exactly
+      {"x=1\r\n", "x=1\r\n[Main]\r\n"},
+      {"x=1", "x=1\r\n[Main]\r\n"},             // the last line keeps its own line
+      {"x=1\r", "x=1\r[Main]\r\n"},
+      {"x=1\n", "x=1\n[Main]\r\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = Use("t.ini", c.before);
+    store_.calls.clear();
+    EXPECT_EQ(control_.Sav_Key(u"Main", u"k", u"v", kFalse), true);
+    EXPECT_EQ(dir_.Read("t.ini"), c.after) << "before: " << c.before;
+    EXPECT_EQ(store_.calls, std::vector<std::string>{"write " + path + "|Main|k|v"});
+  }
+}
+
+TEST_F(TesvarCoreTest, SaveKeyWithEmptyDataSetsAnEmptyValue) {
+  const std::string path = Use("t.ini", "[s]\r\n");
+  EXPECT_EQ(control_.Sav_Key(u"s", u"k", u"", kTrue), true);
+  EXPECT_EQ(store_.calls, std::vector<std::string>{"write " + path + "|s|k|"});
+}
+
+TEST_F(TesvarCoreTest, SaveKeyReportsAFailedWrite) {
+  Use("t.ini", "[s]\r\n");
+  store_.writeResult = false;
+  EXPECT_EQ(control_.Sav_Key(u"s", u"k", u"v", kFalse), false);
+}
+
+TEST_F(TesvarCoreTest, SaveKeyNeverCreatesTheFile) {
+  const std::string path = Use("missing.ini");
+  EXPECT_EQ(control_.Sav_Key(u"s", u"k", u"v", kTrue), false);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].title, u"错误警告");
+  EXPECT_EQ(messages_.shown[0].text, u"指定的文件 [ " + text::FromUtf8(path) + u" ] 不存在！");
+
+  auto unchecked = control_.Sav_Key(u"s", u"k", u"v", kFalse);
+  ASSERT_FALSE(unchecked);
+  EXPECT_EQ(unchecked.error().Number(), 53);
+  EXPECT_TRUE(store_.calls.empty());
+  EXPECT_FALSE(fileio::IsFile(text::FromUtf8(path)));
+}
+
+TEST_F(TesvarCoreTest, ReadOnlyFileCountsAsExisting) {
+  const std::string path = Use("t.ini", "[s]\r\nk=1\r\n");
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  store_.readResult = "1";
+  EXPECT_EQ(control_.Load_Key(u"s", u"k", 10, kTrue), u"1");
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(TesvarCoreTest, ScansAnswerForTheFileName) {
+  Use("t.ini", "[s]\r\nk=1\r\n");
+  EXPECT_EQ(control_.Dir扇区(u"s"), true);
+  EXPECT_EQ(control_.Dir扇区(u"S"), false);
+  EXPECT_EQ(control_.Dir键值(u"s", u"k"), true);
+  EXPECT_EQ(control_.Dir键值(u"s", u"x"), false);
+  Use("missing.ini");
+  EXPECT_EQ(control_.Dir扇区(u"s").error().Number(), 53);
+  EXPECT_EQ(control_.Dir键值(u"s", u"k").error().Number(), 53);
+}
+
+TEST_F(TesvarCoreTest, DeletesAreSingleProfileWrites) {
+  const std::string path = Use("missing.ini");
+  EXPECT_TRUE(control_.Del扇区(u"s"));
+  EXPECT_TRUE(control_.Del键值(u"s", u"k"));
+  EXPECT_TRUE(control_.Del数据(u"s", u"k"));
+  const std::vector<std::string> expected = {
+      "delete-section " + path + "|s",
+      "delete-key " + path + "|s|k",
+      "write " + path + "|s|k|",
+  };
+  EXPECT_EQ(store_.calls, expected);
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(TesvarCoreTest, FileNameWithNulIsRefusedEverywhere) {
+  const std::string path = Use("t.ini", "[s]\r\n");
+  control_.SetFileName(text::FromUtf8(path) + u'\0' + u"x");
+  const int kBadFileName = 52;
+  EXPECT_EQ(control_.Load_Key(u"s", u"k", 10, kFalse).error().Number(), kBadFileName);
+  EXPECT_EQ(control_.Load_Key(u"s", u"k", 10, kTrue).error().Number(), kBadFileName);
+  EXPECT_EQ(control_.Sav_Key(u"s", u"k", u"v", kFalse).error().Number(), kBadFileName);
+  EXPECT_EQ(control_.Dir扇区(u"s").error().Number(), kBadFileName);
+  EXPECT_EQ(control_.Dir键值(u"s", u"k").error().Number(), kBadFileName);
+  EXPECT_EQ(control_.Del扇区(u"s").error().Number(), kBadFileName);
+  EXPECT_EQ(control_.Del键值(u"s", u"k").error().Number(), kBadFileName);
+  EXPECT_EQ(control_.Del数据(u"s", u"k").error().Number(), kBadFileName);
+  EXPECT_EQ(control_.NewFile(text::FromUtf8(dir_.File("n.ini")) + u'\0').error().Number(), kBadFileName);
+  EXPECT_TRUE(store_.calls.empty());
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_FALSE(fileio::IsFile(text::FromUtf8(dir_.File("n.ini"))));
+}
+
+TEST_F(TesvarCoreTest, NewFileCreatesAnEmptyFileOrLeavesOneAlone) {
+  const fileio::Path fresh = text::FromUtf8(dir_.File("new.ini"));
+  EXPECT_EQ(control_.NewFile(fresh), true);
+  EXPECT_EQ(dir_.Read("new.ini"), "");
+  EXPECT_EQ(control_.FileName(), u"") << "NewFile does not set FileName";
+
+  dir_.Write("old.ini", "[s]\r\nk=1\r\n");
+  EXPECT_EQ(control_.NewFile(text::FromUtf8(dir_.File("old.ini"))), true);
+  EXPECT_EQ(dir_.Read("old.ini"), "[s]\r\nk=1\r\n");
+
+  EXPECT_EQ(control_.NewFile(text::FromUtf8(dir_.File("no/such/x.ini"))).error().Number(), 76);
+  EXPECT_EQ(control_.NewFile(text::FromUtf8(dir_.path().string())).error().Number(), 75);
+  EXPECT_EQ(control_.NewFile(u"").error().Number(), 52);
+}
+
+}  // namespace
