@@ -11,6 +11,19 @@ namespace profilectl::inimd {
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kNone = std::string_view::npos;
+
+// Position of `needle` in `haystack`, or kNone.
+std::size_t Find(std::string_view haystack, std::string_view needle) {
+#ifdef __GLIBC__
+  const void* hit = memmem(haystack.data(), haystack.size(), needle.data(), needle.size());
+  return hit ? static_cast<const char*>(hit) - haystack.data() : kNone;
+#else
+  const auto hit = std::search(haystack.begin(), haystack.end(),
+                               std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
+  return hit == haystack.end() ? kNone : hit - haystack.begin();
+#endif
+}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -40,11 +53,13 @@ class LineFacts {
   // Before the first "=" the line must be the key followed by nothing but blanks.
   void TrackKey(std::string_view piece) {
     const auto equals = piece.find('=');
-    const std::string_view before = piece.substr(0, equals);
-    for (std::size_t i = 0; i < before.size() && beforeEqualsIsKey_; ++i) {
-      const std::size_t at = length_ + i;
-      beforeEqualsIsKey_ = at < key_.size() ? before[i] == key_[at] : IsBlank(before[i]);
+    std::string_view before = piece.substr(0, equals);
+    if (length_ < key_.size()) {
+      const std::size_t overlap = std::min(before.size(), key_.size() - length_);
+      beforeEqualsIsKey_ = beforeEqualsIsKey_ && before.substr(0, overlap) == key_.substr(length_, overlap);
+      before.remove_prefix(overlap);
     }
+    beforeEqualsIsKey_ = beforeEqualsIsKey_ && std::all_of(before.begin(), before.end(), IsBlank);
     if (equals != std::string_view::npos) {
       hasEquals_ = true;
       if (length_ + equals < key_.size()) beforeEqualsIsKey_ = false;
@@ -88,8 +103,8 @@ class LineStream {
     std::size_t from = pos_;
     for (;;) {
       const char* data = buffer_.data();
-      const std::size_t found = std::string_view(data + from, end_ - from).find(line);
-      if (found == std::string_view::npos) {
+      const std::size_t found = Find(std::string_view(data + from, end_ - from), line);
+      if (found == kNone) {
         if (eof_) return false;
         const std::size_t keep = std::min(end_, line.size() + 2);
         if (auto filled = Refill(end_ - keep); !filled) return std::unexpected(filled.error());
@@ -112,18 +127,51 @@ class LineStream {
     }
   }
 
-  // Hands the following lines to `visit` until it returns false or the file ends.
-  template <class Visit>
-  Outcome<void> ForEachLine(LineFacts& facts, Visit visit) {
-    bool pendingLine = false;
+  // Moves to the start of the next line that begins with `prefix` or with "[", passing
+  // over the lines between without looking at them; false at the end of the file.
+  Outcome<bool> SkipToLineStartingWith(std::string_view prefix) {
+    afterCr_ = false;
+    std::size_t from = pos_;
+    std::size_t bracket = kNone;
+    std::size_t match = kNone;
+    for (;;) {
+      const std::string_view window(buffer_.data() + from, end_ - from);
+      if (bracket == kNone || bracket < from) {
+        const void* hit = std::memchr(window.data(), '[', window.size());
+        bracket = hit ? static_cast<const char*>(hit) - buffer_.data() : kNone;
+      }
+      if (match == kNone || match < from) {
+        const std::size_t hit = Find(window, prefix);
+        match = hit == kNone ? kNone : from + hit;
+      }
+      const std::size_t at = std::min(bracket, match);
+      if (at == kNone) {
+        if (eof_) {
+          pos_ = end_;
+          return false;
+        }
+        const std::size_t keep = std::min(end_, prefix.size() + 2);
+        if (auto filled = Refill(end_ - keep); !filled) return std::unexpected(filled.error());
+        from = 0;
+        bracket = match = kNone;
+        continue;
+      }
+      if (StartsLine(at)) {
+        pos_ = at;
+        return true;
+      }
+      from = at + 1;
+    }
+  }
+
+  // Reads the next line into `facts`; false at the end of the file.
+  Outcome<bool> ReadLine(LineFacts& facts) {
+    bool read = false;
     for (;;) {
       if (pos_ == end_) {
-        if (!eof_) {
-          if (auto filled = Refill(end_); !filled) return std::unexpected(filled.error());
-          continue;
-        }
-        if (pendingLine) visit(facts);
-        return {};
+        if (eof_) return read;
+        if (auto filled = Refill(end_); !filled) return std::unexpected(filled.error());
+        continue;
       }
       const char* data = buffer_.data();
       if (afterCr_) {
@@ -136,14 +184,13 @@ class LineStream {
       const void* cr = std::memchr(data + pos_, '\r', end_ - pos_);
       const std::size_t stop = cr ? static_cast<const char*>(cr) - data : end_;
       facts.Add(std::string_view(data + pos_, stop - pos_));
-      pendingLine = true;
+      read = true;
       pos_ = stop;
-      if (cr == nullptr) continue;
-      ++pos_;
-      afterCr_ = true;
-      pendingLine = false;
-      if (!visit(facts)) return {};
-      facts.Reset();
+      if (cr != nullptr) {
+        ++pos_;
+        afterCr_ = true;
+        return true;
+      }
     }
   }
 
@@ -211,24 +258,33 @@ Outcome<bool> SectionExists(const fileio::Path& path, std::u16string_view sectio
 Outcome<bool> KeyInSection(const fileio::Path& path, std::u16string_view section, std::u16string_view key) {
   const auto header = text::ToAnsiExact(u"[" + std::u16string(section) + u"]");
   const auto keyBytes = text::ToAnsiExact(key);
-  auto stream = Open(path, header ? header->size() : 0);
+  auto stream = Open(path, std::max(header ? header->size() : 0, keyBytes ? keyBytes->size() : 0));
   if (!stream) return std::unexpected(stream.error());
   if (!header || !keyBytes) return false;
 
   auto inSection = stream->SkipPast(*header);
   if (!inSection || !*inSection) return inSection;
 
-  bool found = false;
-  LineFacts facts(*keyBytes);
-  auto scanned = stream->ForEachLine(facts, [&found](const LineFacts& line) {
-    if (line.HasEquals()) {
-      found = line.KeyMatches();
-      return !found;
+  LineFacts line(*keyBytes);
+  for (;;) {
+    // Only a line that starts with the key can match, and only one that starts with "["
+    // can end the section, so the lines between are passed over unread. An empty key
+    // can match any line.
+    if (!keyBytes->empty()) {
+      auto candidate = stream->SkipToLineStartingWith(*keyBytes);
+      if (!candidate) return std::unexpected(candidate.error());
+      if (!*candidate) return false;
     }
-    return !line.IsSectionLine();
-  });
-  if (!scanned) return std::unexpected(scanned.error());
-  return found;
+    auto read = stream->ReadLine(line);
+    if (!read) return std::unexpected(read.error());
+    if (!*read) return false;
+    if (line.HasEquals()) {
+      if (line.KeyMatches()) return true;
+    } else if (line.IsSectionLine()) {
+      return false;
+    }
+    line.Reset();
+  }
 }
 
 }  // namespace profilectl::inimd

@@ -97,6 +97,9 @@ TEST_F(ScanTest, HeaderIsFoundAcrossBufferBoundariesAndAfterHugeLines) {
     EXPECT_EQ(KeyInSection(Write(filler + "[Main]\r\nk=1\r\n"), u"Main", u"k"), true) << pad;
     EXPECT_EQ(SectionExists(Write(std::string(pad, 'y') + "\r[Main]"), u"Main"), true) << pad;
     EXPECT_EQ(SectionExists(Write(std::string(pad, 'y') + "\n[Main]"), u"Main"), false) << pad;
+    EXPECT_EQ(KeyInSection(Write("[Main]\r\n" + filler + "key=1\r\n"), u"Main", u"key"), true) << pad;
+    EXPECT_EQ(KeyInSection(Write("[Main]\r\n" + std::string(pad, 'y') + "\nkey=1\r\n"), u"Main", u"key"), false)
+        << pad;
   }
 }
 
@@ -138,6 +141,10 @@ TEST_F(ScanTest, SectionRunsUntilTheNextSectionLineWithoutEquals) {
       {"[t]\r\nk=1\r\n[s]\r\nx=1\r\n", false},
       {"[s]\rk=1", true},
       {"[s]\r\n[t]junk\r\nk=1\r\n", true},           // not a section line: does not end with ']'
+      {"[s]\r\nx=[k]\r\nx=k=1\r\nk=1\r\n", true},   // brackets and the key inside values
+      {"[s]\r\nx=1\nk=1\r\n", false},                // after a lone LF the key is inside a line
+      {"[s]\r\nx=1\rk=1", true},
+      {"[s]\r\nkk=1\r\n[t]\r\nk=1\r\n", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(KeyInSection(Write(c.content), u"s", u"k"), c.found) << "content: " << c.content;

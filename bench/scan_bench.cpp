@@ -1,0 +1,150 @@
+// The line scans against grep on the same file.
+//
+//   scan_bench [FOLDER]
+//
+// Writes a 64 MiB INI file into FOLDER (default: the system's temporary folder), then
+// times SectionExists and KeyInSection for the last section and its last key against
+// `grep -F -x -c` for the same line, with a warm page cache, and reports the peak
+// memory of a process that only scans.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "profilectl/ini_scan.h"
+#include "text/codepage.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRuns = 7;
+constexpr std::size_t kFileSize = 64u << 20;
+
+// Sections of `keys` keys until the file reaches 64 MiB; returns the last section's name.
+std::string WriteIni(const std::string& path, int keys, std::string& lastKeyLine) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::size_t written = 0;
+  std::string section;
+  for (int s = 0; written < kFileSize; ++s) {
+    section = "section" + std::to_string(s);
+    std::string block = "[" + section + "]\r\n";
+    for (int k = 0; k < keys && written + block.size() < kFileSize; ++k) {
+      lastKeyLine = "key" + std::to_string(k) + "=value of key " + std::to_string(k) + " in " + section;
+      block += lastKeyLine + "\r\n";
+    }
+    out << block;
+    written += block.size();
+  }
+  return section;
+}
+
+double MedianSeconds(const std::function<void()>& run) {
+  std::vector<double> times;
+  for (int i = 0; i < kRuns; ++i) {
+    const auto start = Clock::now();
+    run();
+    times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  return times[kRuns / 2];
+}
+
+// Runs a command and returns its exit status.
+int Spawn(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid;
+  const int started = posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&quiet);
+  if (started != 0) return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Peak resident memory, in KiB, of a child process that runs `work`.
+long ChildPeakKiB(const std::function<void()>& work) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    work();
+    _exit(0);
+  }
+  int status;
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
+  return usage.ru_maxrss;
+}
+
+void Fail(const char* what) {
+  std::fprintf(stderr, "scan_bench: %s\n", what);
+  std::exit(1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::filesystem::path folder = argc > 1 ? argv[1] : std::filesystem::temp_directory_path();
+  const std::string path = (folder / "scan_bench.ini").string();
+  std::string keyLine;
+  const std::string section = WriteIni(path, 20, keyLine);
+  const std::string header = "[" + section + "]";
+  const std::string key = keyLine.substr(0, keyLine.find('='));
+  const fileio::Path file = text::FromUtf8(path);
+  const std::u16string wideSection = text::FromUtf8(section);
+  const std::u16string wideKey = text::FromUtf8(key);
+
+  // Warm the page cache and check the answers once.
+  if (Spawn({"grep", "-F", "-x", "-q", header + "\r", path}) != 0) Fail("grep did not find the header");
+  if (profilectl::inimd::SectionExists(file, wideSection) != true) Fail("SectionExists missed the header");
+  if (profilectl::inimd::KeyInSection(file, wideSection, wideKey) != true) Fail("KeyInSection missed the key");
+
+  const double grepHeader = MedianSeconds([&] { Spawn({"grep", "-F", "-x", "-c", header + "\r", path}); });
+  const double grepKey = MedianSeconds([&] { Spawn({"grep", "-F", "-x", "-c", keyLine + "\r", path}); });
+  const double section_ = MedianSeconds([&] { (void)profilectl::inimd::SectionExists(file, wideSection); });
+  const double key_ = MedianSeconds([&] { (void)profilectl::inimd::KeyInSection(file, wideSection, wideKey); });
+  const double missing = MedianSeconds([&] { (void)profilectl::inimd::SectionExists(file, u"absent"); });
+
+  const long idlePeak = ChildPeakKiB([] {});
+  const long scanPeak = ChildPeakKiB([&] { (void)profilectl::inimd::KeyInSection(file, wideSection, wideKey); });
+
+  const double mib = static_cast<double>(std::filesystem::file_size(path)) / (1 << 20);
+  std::printf("file: %.1f MiB, medians of %d runs, warm cache\n", mib, kRuns);
+  std::printf("grep -F -x -c header      %8.1f ms\n", grepHeader * 1e3);
+  std::printf("SectionExists (last)      %8.1f ms   %.2fx grep's speed\n", section_ * 1e3, grepHeader / section_);
+  std::printf("SectionExists (absent)    %8.1f ms   %.2fx grep's speed\n", missing * 1e3, grepHeader / missing);
+  std::printf("grep -F -x -c key line    %8.1f ms\n", grepKey * 1e3);
+  std::printf("KeyInSection (last key)   %8.1f ms   %.2fx grep's speed\n", key_ * 1e3, grepKey / key_);
+  // One section that fills the file: the key scan looks at every line.
+  std::string bigKeyLine;
+  const std::string bigSection = WriteIni(path, 1 << 30, bigKeyLine);
+  const std::u16string wideBigKey = text::FromUtf8(bigKeyLine.substr(0, bigKeyLine.find('=')));
+  if (profilectl::inimd::KeyInSection(file, text::FromUtf8(bigSection), wideBigKey) != true)
+    Fail("KeyInSection missed the key of the big section");
+  const double grepBigKey = MedianSeconds([&] { Spawn({"grep", "-F", "-x", "-c", bigKeyLine + "\r", path}); });
+  const double bigKey = MedianSeconds(
+      [&] { (void)profilectl::inimd::KeyInSection(file, text::FromUtf8(bigSection), wideBigKey); });
+  std::printf("one section of %.1f MiB:\n", static_cast<double>(std::filesystem::file_size(path)) / (1 << 20));
+  std::printf("grep -F -x -c key line    %8.1f ms\n", grepBigKey * 1e3);
+  std::printf("KeyInSection (last key)   %8.1f ms   %.2fx grep's speed\n", bigKey * 1e3, grepBigKey / bigKey);
+
+  std::printf("peak memory of a scanning process: %ld KiB (a process that does nothing: %ld KiB)\n", scanPeak,
+              idlePeak);
+  std::filesystem::remove(path);
+  return 0;
+}

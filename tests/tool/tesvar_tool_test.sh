@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Drives the tesvar command as scripts do: tesvar_tool_test.sh PATH-TO-TESVAR
+# A Windows build (tesvar.exe) is started with wine, inside the Wine test environment.
+set -uo pipefail
+
+tool=$1
+case "$tool" in *.exe) run=(wine "$tool") ;; *) run=("$tool") ;; esac
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# expect STATUS STDOUT STDERR-PART -- ARGS...: runs the tool and compares.
+expect() {
+  local status=$1 out=$2 err=$3
+  shift 4
+  local got_out got_err got_status
+  got_out=$("${run[@]}" "$@" 2>stderr.txt </dev/null)
+  got_status=$?
+  got_err=$(cat stderr.txt)
+  [ "$got_status" = "$status" ] || fail "tesvar $* exited $got_status, expected $status ($got_err)"
+  [ "$got_out" = "$out" ] || fail "tesvar $* printed '$got_out', expected '$out'"
+  case "$got_err" in *"$err"*) ;; *) fail "tesvar $* wrote '$got_err' to stderr, expected '$err'" ;; esac
+}
+
+gbk() { printf '%b' "$1" | iconv -f UTF-8 -t CP936; }
+
+expect 0 "" "" -- t.ini new
+[ -f t.ini ] && [ ! -s t.ini ] || fail "new did not create an empty file"
+
+expect 0 "" "" -- t.ini save 扇区 键值 数据
+expect 0 "" "" -- t.ini save 扇区 名 abcdef
+if ! cmp -s t.ini <(gbk '[扇区]\r\n键值=数据\r\n名=abcdef\r\n'); then
+  fail "file after save: $(od -c t.ini | head -5)"
+fi
+expect 0 "数据" "" -- t.ini load 扇区 键值
+expect 0 "ab" "" -- --buffer 3 t.ini load 扇区 名
+expect 0 "" "" -- t.ini has-section 扇区
+expect 1 "" "" -- t.ini has-section 其他
+expect 0 "" "" -- t.ini has-key 扇区 键值
+expect 1 "" "" -- t.ini has-key 扇区 键
+
+expect 0 "" "" -- t.ini clear-value 扇区 键值
+expect 0 "" "" -- t.ini load 扇区 键值
+expect 0 "" "" -- t.ini has-key 扇区 键值
+expect 0 "" "" -- t.ini delete-key 扇区 键值
+expect 1 "" "" -- t.ini has-key 扇区 键值
+expect 0 "abcdef" "" -- t.ini load 扇区 名
+expect 0 "" "" -- t.ini delete-section 扇区
+expect 1 "" "" -- t.ini has-section 扇区
+
+# Messages with --check, errors and usage mistakes.
+expect 0 "" "错误: 指定的文件 [ missing.ini ] 不存在！" -- --check missing.ini load s k
+expect 1 "" "错误警告: 指定的文件 [ missing.ini ] 不存在！" -- --check missing.ini save s k v
+expect 2 "" "error 53: 文件未找到" -- missing.ini save s k v
+[ ! -e missing.ini ] || fail "save created the missing file"
+expect 2 "" "error 5: " -- --buffer 0 t.ini load s k
+expect 64 "" "usage:" --
+expect 64 "" "unknown command" -- t.ini frobnicate
+expect 64 "" "takes 2 argument(s)" -- t.ini load s
+expect 64 "" "--buffer needs a number" -- --buffer 40000 t.ini load s k
+
+[ "$failures" -eq 0 ] && echo "tesvar tool: all cases passed"
+exit $((failures > 0))
