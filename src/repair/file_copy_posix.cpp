@@ -1,0 +1,190 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "repair/file_copy.h"
+#include "text/codepage.h"
+
+namespace repair {
+namespace {
+
+using fileio::Error;
+using Side = CopyFailure::Side;
+
+constexpr std::size_t kChunk = 1 << 20;
+
+// A file descriptor that is closed when it goes out of scope.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) noexcept : fd_(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      reset();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  ~UniqueFd() { reset(); }
+  int get() const noexcept { return fd_; }
+  explicit operator bool() const noexcept { return fd_ >= 0; }
+  // Closes now and reports whether the close succeeded.
+  bool reset() noexcept { return fd_ < 0 || close(std::exchange(fd_, -1)) == 0; }
+
+ private:
+  int fd_;
+};
+
+Error FromErrno(int code) noexcept {
+  switch (code) {
+    case ENOENT: return Error::kNotFound;
+    case ENOTDIR: return Error::kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS: return Error::kAccessDenied;
+    case ETXTBSY:
+    case EBUSY: return Error::kSharingViolation;
+    case EISDIR: return Error::kIsDirectory;
+    case ENAMETOOLONG:
+    case EINVAL: return Error::kBadName;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return Error::kDiskFull;
+    default: return Error::kOther;
+  }
+}
+
+std::unexpected<CopyFailure> Fail(Side side, Error error) noexcept { return std::unexpected(CopyFailure{side, error}); }
+std::unexpected<CopyFailure> FailErrno(Side side, int code = errno) noexcept { return Fail(side, FromErrno(code)); }
+
+bool IsUsableName(const fileio::Path& path) { return !path.empty() && path.find(u'\0') == fileio::Path::npos; }
+
+// Reads up to `size` bytes at `offset`, fewer only at the end of the file.
+ssize_t ReadAt(int fd, char* buffer, std::size_t size, off_t offset) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = pread(fd, buffer + done, size - done, offset + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+// True when the file at `path` holds exactly the bytes of `source`. Any doubt counts
+// as different.
+bool HoldsExactly(const std::string& path, const struct stat& existing, int source, const struct stat& sourceStat) {
+  if (!S_ISREG(existing.st_mode) || existing.st_size != sourceStat.st_size) return false;
+  if (existing.st_dev == sourceStat.st_dev && existing.st_ino == sourceStat.st_ino) return true;
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return false;
+  auto ours = std::make_unique_for_overwrite<char[]>(kChunk);
+  auto theirs = std::make_unique_for_overwrite<char[]>(kChunk);
+  for (off_t offset = 0;; offset += static_cast<off_t>(kChunk)) {
+    const ssize_t a = ReadAt(source, ours.get(), kChunk, offset);
+    const ssize_t b = ReadAt(fd.get(), theirs.get(), kChunk, offset);
+    if (a < 0 || a != b || std::memcmp(ours.get(), theirs.get(), static_cast<std::size_t>(a)) != 0) return false;
+    if (static_cast<std::size_t>(a) < kChunk) return true;
+  }
+}
+
+// A name beside `destination` in the same folder that no other copy uses: the
+// destination's own name with a suffix, so no separator has to be looked for.
+std::string TempName(const std::string& destination) {
+  static std::atomic<unsigned> counter{0};
+  char suffix[48];
+  std::snprintf(suffix, sizeof suffix, ".~%x-%x.tmp", static_cast<unsigned>(getpid()), counter.fetch_add(1));
+  return destination + suffix;
+}
+
+// The fallback where the kernel cannot copy between the two files itself.
+CopyStatus CopyThroughBuffer(int from, int to) {
+  auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
+  for (;;) {
+    const ssize_t got = read(from, buffer.get(), kChunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return FailErrno(Side::kSource);
+    if (got == 0) return {};
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t n = write(to, buffer.get() + done, static_cast<std::size_t>(got - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return FailErrno(Side::kDestination);
+      done += n;
+    }
+  }
+}
+
+// The source's bytes, from its start to its end, into `to`. The kernel copies them
+// between the files itself where it can, as cp does.
+CopyStatus CopyData(int from, int to) {
+  for (bool first = true;; first = false) {
+    const ssize_t n = copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+    if (n > 0) continue;
+    if (n == 0) return {};
+    if (errno == EINTR) continue;
+    if (first && (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP))
+      return CopyThroughBuffer(from, to);
+    return FailErrno(errno == EIO ? Side::kSource : Side::kDestination);
+  }
+}
+
+CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileName) {
+  if (!IsUsableName(SouFileName)) return Fail(Side::kSource, Error::kBadName);
+  if (!IsUsableName(DestFileName)) return Fail(Side::kDestination, Error::kBadName);
+  const std::string sourcePath = text::ToUtf8(SouFileName);
+  const std::string destination = text::ToUtf8(DestFileName);
+
+  UniqueFd source(open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!source) return FailErrno(Side::kSource);
+  struct stat sourceStat;
+  if (fstat(source.get(), &sourceStat) != 0) return FailErrno(Side::kSource);
+  if (S_ISDIR(sourceStat.st_mode)) return Fail(Side::kSource, Error::kIsDirectory);
+
+  struct stat existing;
+  const bool exists = stat(destination.c_str(), &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) return Fail(Side::kDestination, Error::kIsDirectory);
+  if (exists && HoldsExactly(destination, existing, source.get(), sourceStat)) return {};
+
+  std::string temp;
+  UniqueFd fd;
+  for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
+    temp = TempName(destination);
+    fd = UniqueFd(open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd && errno != EEXIST) {
+      const int code = errno;
+      return Fail(Side::kDestination, code == ENOENT ? Error::kPathNotFound : FromErrno(code));
+    }
+  }
+  if (!fd) return Fail(Side::kDestination, Error::kOther);
+
+  CopyStatus status = CopyData(source.get(), fd.get());
+  source.reset();
+  // A replaced component keeps its permission bits.
+  if (status && exists && fchmod(fd.get(), existing.st_mode & 07777) != 0) status = FailErrno(Side::kDestination);
+  if (!fd.reset() && status) status = FailErrno(Side::kDestination);
+  if (status && rename(temp.c_str(), destination.c_str()) != 0) status = FailErrno(Side::kDestination);
+  if (!status) unlink(temp.c_str());
+  return status;
+}
+
+}  // namespace
+
+CopyStatus FileCopyEx(const fileio::Path& SouFileName, const fileio::Path& DestFileName) noexcept {
+  try {
+    return Copy(SouFileName, DestFileName);
+  } catch (const std::bad_alloc&) {
+    return Fail(Side::kSource, Error::kOther);
+  }
+}
+
+}  // namespace repair

@@ -1,0 +1,185 @@
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "repair/file_copy.h"
+#include "repair/win32_handle.h"
+
+namespace repair {
+namespace {
+
+using fileio::Error;
+using Side = CopyFailure::Side;
+using win32::unique_handle;
+
+constexpr DWORD kChunk = 1u << 20;
+// Not in every SDK's headers: a section of the file is mapped (a loaded image).
+constexpr DWORD kUserMappedFile = 1224;
+
+const wchar_t* Wide(const fileio::Path& path) { return reinterpret_cast<const wchar_t*>(path.c_str()); }
+
+Error FromCode(DWORD code) noexcept {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND: return Error::kNotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+    case ERROR_INVALID_DRIVE: return Error::kPathNotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_PRIVILEGE_NOT_HELD: return Error::kAccessDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case kUserMappedFile: return Error::kSharingViolation;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_DIRECTORY: return Error::kBadName;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return Error::kDiskFull;
+    default: return Error::kOther;
+  }
+}
+
+std::unexpected<CopyFailure> Fail(Side side, Error error) noexcept { return std::unexpected(CopyFailure{side, error}); }
+std::unexpected<CopyFailure> FailLastError(Side side, DWORD code = GetLastError()) noexcept {
+  return Fail(side, FromCode(code));
+}
+
+bool IsUsableName(const fileio::Path& path) { return !path.empty() && path.find(u'\0') == fileio::Path::npos; }
+
+// Reads up to `size` bytes, fewer only at the end of the file; -1 on failure.
+long long ReadFull(HANDLE file, char* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer + done, static_cast<DWORD>(size - done), &got, nullptr)) return -1;
+    if (got == 0) break;
+    done += got;
+  }
+  return static_cast<long long>(done);
+}
+
+// Opens the source for reading. Readers may share it; a writer may not change it meanwhile.
+std::expected<unique_handle, CopyFailure> OpenSource(const fileio::Path& path) {
+  unique_handle file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (file) return file;
+  const DWORD code = GetLastError();
+  const DWORD attributes = GetFileAttributesW(Wide(path));
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return Fail(Side::kSource, Error::kIsDirectory);
+  return FailLastError(Side::kSource, code);
+}
+
+// True when the existing destination holds exactly the source's bytes. It is opened
+// with every sharing mode, so a component that a running program has loaded can be
+// compared. Any doubt counts as different.
+bool HoldsExactly(const fileio::Path& path, HANDLE source) {
+  unique_handle file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return false;
+  LARGE_INTEGER ourSize, theirSize;
+  if (!GetFileSizeEx(source, &ourSize) || !GetFileSizeEx(file.get(), &theirSize) ||
+      ourSize.QuadPart != theirSize.QuadPart)
+    return false;
+  auto ours = std::make_unique_for_overwrite<char[]>(kChunk);
+  auto theirs = std::make_unique_for_overwrite<char[]>(kChunk);
+  for (;;) {
+    const long long a = ReadFull(source, ours.get(), kChunk);
+    const long long b = ReadFull(file.get(), theirs.get(), kChunk);
+    if (a < 0 || a != b || std::memcmp(ours.get(), theirs.get(), static_cast<std::size_t>(a)) != 0) return false;
+    if (static_cast<std::size_t>(a) < kChunk) return true;
+  }
+}
+
+// A name beside the destination in the same folder: the destination's own name with a
+// suffix, so no separator has to be looked for.
+fileio::Path TempName(const fileio::Path& destination) {
+  static std::atomic<unsigned> counter{0};
+  char suffix[48];
+  const int n = std::snprintf(suffix, sizeof suffix, ".~%lx-%x.tmp", GetCurrentProcessId(), counter.fetch_add(1));
+  return destination + fileio::Path(suffix, suffix + n);
+}
+
+// The source's bytes, from its start to its end, into `to`.
+CopyStatus CopyData(HANDLE from, HANDLE to) {
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(from, start, nullptr, FILE_BEGIN)) return FailLastError(Side::kSource);
+  auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(from, buffer.get(), kChunk, &got, nullptr)) return FailLastError(Side::kSource);
+    if (got == 0) return {};
+    for (DWORD done = 0; done < got;) {
+      DWORD written = 0;
+      if (!WriteFile(to, buffer.get() + done, got - done, &written, nullptr)) return FailLastError(Side::kDestination);
+      done += written;
+    }
+  }
+}
+
+// MoveFileExW reports a destination that cannot be replaced as "access denied" both
+// for missing rights and for a loaded component. A loaded one refuses to be opened for
+// writing with a sharing error; that tells the two apart.
+Error ReplaceError(const fileio::Path& destination, DWORD code) {
+  if (code != ERROR_ACCESS_DENIED) return FromCode(code);
+  const DWORD attributes = GetFileAttributesW(Wide(destination));
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return Error::kAccessDenied;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Error::kIsDirectory;
+  unique_handle probe(CreateFileW(Wide(destination), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (probe) return Error::kAccessDenied;
+  const Error probed = FromCode(GetLastError());
+  return probed == Error::kSharingViolation ? probed : Error::kAccessDenied;
+}
+
+CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileName) {
+  if (!IsUsableName(SouFileName)) return Fail(Side::kSource, Error::kBadName);
+  if (!IsUsableName(DestFileName)) return Fail(Side::kDestination, Error::kBadName);
+
+  auto source = OpenSource(SouFileName);
+  if (!source) return std::unexpected(source.error());
+
+  const DWORD attributes = GetFileAttributesW(Wide(DestFileName));
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return Fail(Side::kDestination, Error::kIsDirectory);
+  if (exists && HoldsExactly(DestFileName, source->get())) return {};
+
+  fileio::Path temp;
+  unique_handle file;
+  for (int attempt = 0; attempt < 100 && !file; ++attempt) {
+    temp = TempName(DestFileName);
+    file.reset(CreateFileW(Wide(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+      const DWORD code = GetLastError();
+      if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)
+        return Fail(Side::kDestination, code == ERROR_FILE_NOT_FOUND ? Error::kPathNotFound : FromCode(code));
+    }
+  }
+  if (!file) return Fail(Side::kDestination, Error::kOther);
+
+  CopyStatus status = CopyData(source->get(), file.get());
+  if (!source->reset() && status) status = FailLastError(Side::kSource);
+  if (status && !FlushFileBuffers(file.get())) status = FailLastError(Side::kDestination);
+  if (!file.reset() && status) status = FailLastError(Side::kDestination);
+  if (status && !MoveFileExW(Wide(temp), Wide(DestFileName), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    status = Fail(Side::kDestination, ReplaceError(DestFileName, GetLastError()));
+  if (!status) DeleteFileW(Wide(temp));
+  return status;
+}
+
+}  // namespace
+
+CopyStatus FileCopyEx(const fileio::Path& SouFileName, const fileio::Path& DestFileName) noexcept {
+  try {
+    return Copy(SouFileName, DestFileName);
+  } catch (const std::bad_alloc&) {
+    return Fail(Side::kSource, Error::kOther);
+  }
+}
+
+}  // namespace repair

@@ -1,0 +1,76 @@
+#pragma once
+// What the repair run needs from its surroundings. The main window lends the message
+// box and its two controls; the platform binding (Win32, or fakes in tests) provides
+// the rest. Each seam is small so that a fake is a few lines.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "repair/file_copy.h"
+
+namespace repair {
+
+// Win32 MessageBox styles and answers the run uses.
+inline constexpr int kMbIconCritical = 16;           // MB_OK | MB_ICONHAND
+inline constexpr int kMbInformation = 64;            // MB_OK | MB_ICONINFORMATION
+inline constexpr int kMbYesNoInformation = 68;       // MB_YESNO | MB_ICONINFORMATION
+inline constexpr int kIdYes = 6;                     // IDYES
+// The show-window state of every process the run starts (SW_SHOWMINIMIZED).
+inline constexpr int kShowMinimized = 2;
+
+// The main window's part: a modal message box, Command1(0) and Option1(0).
+class RepairWindow {
+ public:
+  virtual ~RepairWindow() = default;
+  // Shows a modal message box and returns the button pressed (IDYES = 6, ...).
+  virtual int ShowMessage(std::u16string_view text, std::u16string_view title, int style) = 0;
+  virtual void SetCommand1Enabled(bool enabled) = 0;
+  // Whether Option1(0) "32位系统" is selected.
+  virtual bool Option1Selected() = 0;
+};
+
+// A process the run started. Dropping it closes its handle; the process runs on.
+class StartedProcess {
+ public:
+  virtual ~StartedProcess() = default;
+  // Waits at most `timeout` (zero: only looks) for the process to end; its exit code,
+  // or nothing while it still runs.
+  virtual std::optional<std::uint32_t> WaitForExit(std::chrono::milliseconds timeout) = 0;
+};
+
+// A file version from a version resource: major, minor, build and revision, 16 bits
+// each, major in the highest bits, so that versions compare as numbers.
+using FileVersion = std::uint64_t;
+
+constexpr FileVersion MakeFileVersion(std::uint16_t major, std::uint16_t minor, std::uint16_t build,
+                                      std::uint16_t revision) {
+  return (FileVersion{major} << 48) | (FileVersion{minor} << 32) | (FileVersion{build} << 16) | revision;
+}
+
+class RepairPlatform {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  virtual ~RepairPlatform() = default;
+  // The folder of the running executable, as the platform reports it.
+  virtual std::u16string ApplicationFolder() = 0;
+  // FileCopyEx.
+  virtual CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileName) = 0;
+  // The file version of the file's version resource; nothing when the file is missing
+  // or carries none.
+  virtual std::optional<FileVersion> ReadFileVersion(const fileio::Path& path) = 0;
+  // Starts `commandLine` with the show-window state and returns at once; nothing when
+  // the process could not be started.
+  virtual std::unique_ptr<StartedProcess> StartProcess(std::u16string_view commandLine, int showWindow) = 0;
+  virtual Clock::time_point Now() = 0;
+};
+
+// The folder part of an executable's full path, as Windows reports folders: without a
+// trailing backslash, except at a drive root ("C:\Mendora.exe" gives "C:\").
+std::u16string FolderOfModule(std::u16string_view moduleFileName);
+
+}  // namespace repair

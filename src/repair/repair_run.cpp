@@ -1,0 +1,107 @@
+#include "repair/repair_run.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "repair/component_table.h"
+#include "repair/repair_report.h"
+
+namespace repair {
+namespace {
+
+using std::chrono::milliseconds;
+
+std::u16string FileNameOf(std::u16string_view path) {
+  const auto cut = path.find_last_of(u"\\/");
+  return std::u16string(cut == std::u16string_view::npos ? path : path.substr(cut + 1));
+}
+
+// A component whose installed copy carries a higher file version than the one in the
+// ocx folder is kept (a newer system update), and counts as in place.
+bool KeepsNewerVersion(RepairPlatform& platform, const fileio::Path& source, const fileio::Path& destination) {
+  const auto installed = platform.ReadFileVersion(destination);
+  if (!installed) return false;
+  const auto offered = platform.ReadFileVersion(source);
+  return offered && *installed > *offered;
+}
+
+struct Registration {
+  std::size_t row;
+  std::u16string file;
+  std::unique_ptr<StartedProcess> process;
+};
+
+struct NumberedFailure {
+  std::size_t row;
+  RowFailure failure;
+};
+
+RepairTarget ChosenTarget(RepairWindow& window) {
+  return window.Option1Selected() ? RepairTarget::System32 : RepairTarget::SysWOW64;
+}
+
+}  // namespace
+
+std::u16string FolderOfModule(std::u16string_view moduleFileName) {
+  const auto cut = moduleFileName.find_last_of(u"\\/");
+  if (cut == std::u16string_view::npos) return std::u16string();
+  // "C:\Mendora.exe": the folder is the root "C:\", which keeps its backslash.
+  if (cut == 2 && moduleFileName[1] == u':') return std::u16string(moduleFileName.substr(0, 3));
+  return std::u16string(moduleFileName.substr(0, cut));
+}
+
+void RunRepair(RepairWindow& window, RepairPlatform& platform) {
+  if (window.ShowMessage(kConfirmText, kConfirmTitle, kMbYesNoInformation) != kIdYes) return;
+  window.SetCommand1Enabled(false);
+  const RepairTarget target = ChosenTarget(window);
+  const std::u16string folder = platform.ApplicationFolder();
+
+  std::vector<NumberedFailure> failures;
+  std::vector<Registration> registrations;
+  const auto table = ComponentTable(target);
+  for (std::size_t row = 0; row < table.size(); ++row) {
+    const ComponentEntry& entry = table[row];
+    const fileio::Path source = folder + std::u16string(entry.Source);
+    const fileio::Path destination(entry.Destination);
+    std::u16string file = FileNameOf(entry.Destination);
+
+    if (!KeepsNewerVersion(platform, source, destination)) {
+      if (auto copied = platform.Copy(source, destination); !copied)
+        failures.push_back({row, {file, CopyFailureReason(copied.error())}});
+    }
+    if (entry.RegisterCommand) {
+      if (auto process = platform.StartProcess(*entry.RegisterCommand, kShowMinimized))
+        registrations.push_back({row, std::move(file), std::move(process)});
+      else
+        failures.push_back({row, {std::move(file), FailureReason::kNotStarted}});
+    }
+  }
+
+  // The registrations ran meanwhile; give them what is left of one shared bound.
+  const auto deadline = platform.Now() + kRegistrationWait;
+  for (Registration& registration : registrations) {
+    const auto now = platform.Now();
+    const auto left = now < deadline ? std::chrono::ceil<milliseconds>(deadline - now) : milliseconds(0);
+    const auto exitCode = registration.process->WaitForExit(left);
+    registration.process.reset();
+    if (!exitCode)
+      failures.push_back({registration.row, {registration.file, FailureReason::kNotFinished}});
+    else if (*exitCode != 0)
+      failures.push_back({registration.row, {registration.file, FailureReason::kExitCode, *exitCode}});
+  }
+
+  if (failures.empty()) {
+    window.ShowMessage(SuccessMessage(target), kReportTitle, kMbInformation);
+  } else {
+    // Row order; within a row the copy comes before the registration.
+    std::stable_sort(failures.begin(), failures.end(),
+                     [](const NumberedFailure& a, const NumberedFailure& b) { return a.row < b.row; });
+    std::vector<RowFailure> listed;
+    for (auto& numbered : failures) listed.push_back(std::move(numbered.failure));
+    window.ShowMessage(FailureReport(target, listed), kReportTitle, kMbIconCritical);
+  }
+  window.SetCommand1Enabled(true);
+}
+
+}  // namespace repair

@@ -1,0 +1,49 @@
+#pragma once
+// The Win32 side of the repair run: process start, application folder, version
+// resources, and the window's message box and controls.
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "repair/repair_platform.h"
+#include "repair/win32_handle.h"
+
+namespace repair {
+
+// CreateProcessW of `commandLine` exactly as given (the platform's search finds the
+// program), shown with `showWindow`, inheriting no handles. The thread handle is closed
+// at once; `process` receives the process handle.
+[[nodiscard]] HRESULT StartProcessShown(std::u16string_view commandLine, int showWindow,
+                                        win32::unique_handle& process) noexcept;
+
+// The folder of the running executable from GetModuleFileNameW (see FolderOfModule).
+[[nodiscard]] HRESULT GetApplicationFolder(std::u16string& folder) noexcept;
+
+// The file version (VS_FIXEDFILEINFO) of the file's version resource.
+[[nodiscard]] HRESULT GetFileVersion(const fileio::Path& path, FileVersion& version) noexcept;
+
+// The platform binding the repair tool runs with.
+std::unique_ptr<RepairPlatform> MakeWin32RepairPlatform();
+
+// The main window's part, over its real controls: MessageBoxW owned by `owner`,
+// EnableWindow of `command1`, BM_GETCHECK of `option1`.
+class Win32RepairWindow final : public RepairWindow {
+ public:
+  Win32RepairWindow(HWND owner, HWND command1, HWND option1) noexcept
+      : owner_(owner), command1_(command1), option1_(option1) {}
+
+  int ShowMessage(std::u16string_view text, std::u16string_view title, int style) override;
+  void SetCommand1Enabled(bool enabled) override;
+  bool Option1Selected() override;
+
+ private:
+  HWND owner_;
+  HWND command1_;
+  HWND option1_;
+};
+
+}  // namespace repair

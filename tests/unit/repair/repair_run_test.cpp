@@ -1,0 +1,370 @@
+#include "repair/repair_run.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "repair/component_table.h"
+#include "repair/repair_report.h"
+#include "text/codepage.h"
+
+namespace repair {
+namespace {
+
+using fileio::Error;
+using Side = CopyFailure::Side;
+using std::chrono::milliseconds;
+
+std::string U8(std::u16string_view text) { return text::ToUtf8(text); }
+
+// Everything the run does to the window and the platform, in order, as text.
+using Log = std::vector<std::string>;
+
+struct FakeWindow : RepairWindow {
+  explicit FakeWindow(Log& log) : log(log) {}
+
+  int ShowMessage(std::u16string_view text, std::u16string_view title, int style) override {
+    log.push_back("box " + std::to_string(style) + " " + U8(title));
+    texts.push_back(U8(text));
+    if (answers.empty()) return 1;  // IDOK
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void SetCommand1Enabled(bool enabled) override { log.push_back(enabled ? "enable" : "disable"); }
+  bool Option1Selected() override { return option1; }
+
+  Log& log;
+  std::deque<int> answers{kIdYes};
+  bool option1 = false;
+  std::vector<std::string> texts;
+};
+
+// How a started process behaves: its exit code once it ends, or nothing when it never
+// ends within any wait.
+struct FakeProcess : StartedProcess {
+  FakeProcess(std::string name, std::optional<std::uint32_t> exitCode, Log& log,
+              RepairPlatform::Clock::time_point& clock)
+      : name(std::move(name)), exitCode(exitCode), log(log), clock(clock) {}
+
+  std::optional<std::uint32_t> WaitForExit(milliseconds timeout) override {
+    log.push_back("wait " + name + " " + std::to_string(timeout.count()));
+    if (!exitCode) clock += timeout;  // a process that does not end uses up the whole wait
+    return exitCode;
+  }
+
+  std::string name;
+  std::optional<std::uint32_t> exitCode;
+  Log& log;
+  RepairPlatform::Clock::time_point& clock;
+};
+
+struct FakePlatform : RepairPlatform {
+  explicit FakePlatform(Log& log) : log(log) {}
+
+  std::u16string ApplicationFolder() override { return folder; }
+
+  CopyStatus Copy(const fileio::Path& source, const fileio::Path& destination) override {
+    log.push_back("copy " + U8(source) + " -> " + U8(destination));
+    return copy ? copy(source, destination) : CopyStatus();
+  }
+
+  std::optional<FileVersion> ReadFileVersion(const fileio::Path& path) override {
+    const auto found = versions.find(path);
+    return found == versions.end() ? std::nullopt : std::optional<FileVersion>(found->second);
+  }
+
+  std::unique_ptr<StartedProcess> StartProcess(std::u16string_view commandLine, int showWindow) override {
+    const std::string command = U8(commandLine);
+    log.push_back("start " + command + " show=" + std::to_string(showWindow));
+    if (unstartable.contains(command)) return nullptr;
+    const auto found = exitCodes.find(command);
+    const std::optional<std::uint32_t> code = found == exitCodes.end() ? std::optional<std::uint32_t>(0) : found->second;
+    return std::make_unique<FakeProcess>(command.substr(command.rfind(' ') + 1), code, log, clock);
+  }
+
+  Clock::time_point Now() override { return clock; }
+
+  Log& log;
+  std::u16string folder = u"D:\\Kestrova\\Mendora";
+  std::function<CopyStatus(const fileio::Path&, const fileio::Path&)> copy;
+  std::map<fileio::Path, FileVersion> versions;
+  std::map<std::string, std::optional<std::uint32_t>> exitCodes;  // by command; nothing: never ends
+  std::set<std::string> unstartable;
+  Clock::time_point clock{};
+};
+
+struct RepairRun : testing::Test {
+  Log log;
+  FakeWindow window{log};
+  FakePlatform platform{log};
+
+  void Run() { RunRepair(window, platform); }
+
+  // The lines of the log that start with `prefix`.
+  std::vector<std::string> Only(std::string_view prefix) const {
+    std::vector<std::string> lines;
+    for (const auto& line : log)
+      if (line.starts_with(prefix)) lines.push_back(line);
+    return lines;
+  }
+};
+
+TEST_F(RepairRun, ConfirmationBoxComesFirst) {
+  Run();
+  ASSERT_FALSE(window.texts.empty());
+  EXPECT_EQ(log.front(), "box 68 Kestrova系列软件");
+  EXPECT_EQ(window.texts.front(), "选择此项有可能造成其他问题\r\n\r\n建议逐一修复,是否要继续操作？");
+}
+
+TEST_F(RepairRun, AnyAnswerButYesDoesNothingMore) {
+  for (const int answer : {7 /* IDNO */, 2 /* IDCANCEL */, 0 /* the box failed */, 1 /* IDOK */}) {
+    SCOPED_TRACE(answer);
+    log.clear();
+    window.answers = {answer};
+    Run();
+    EXPECT_EQ(log, Log{"box 68 Kestrova系列软件"});
+  }
+}
+
+TEST_F(RepairRun, EachTargetRunsItsTableInOrder) {
+  struct Case {
+    bool option1;
+    RepairTarget target;
+    std::vector<std::string> registered;  // in the order started
+    std::string success;
+  };
+  const Case cases[] = {
+      {true, RepairTarget::System32,
+       {"image.ocx", "gif.ocx", "EFMTIcn.ocx", "COMDLG32.OCX", "MSCOMCTL.OCX", "MSINET.OCX", "TABCTL32.OCX",
+        "Tesvar.OCX", "MSWINSCK.ocx", "EFMTIcn.ocx"},
+       "32位系统修复成功!"},
+      // Neither option button selected.
+      {false, RepairTarget::SysWOW64,
+       {"EFMTIcn.ocx", "MSWINSCK.ocx", "Tesvar.OCX", "image.ocx", "gif.ocx", "EFMTIcn.ocx", "COMDLG32.OCX",
+        "MSCOMCTL.OCX", "MSINET.OCX", "TABCTL32.OCX"},
+       "64位系统修复成功!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.success);
+    log.clear();
+    window.answers = {kIdYes};
+    window.option1 = c.option1;
+    Run();
+    // Each row: its copy, then its registration started minimized; the registrations
+    // are waited for only after the last row, in the order started.
+    Log expected = {"box 68 Kestrova系列软件", "disable"};
+    for (const ComponentEntry& row : ComponentTable(c.target)) {
+      expected.push_back("copy D:\\Kestrova\\Mendora" + U8(row.Source) + " -> " + U8(row.Destination));
+      if (row.RegisterCommand) expected.push_back("start " + U8(*row.RegisterCommand) + " show=2");
+    }
+    for (const std::string& file : c.registered) expected.push_back("wait " + file + " 60000");
+    expected.push_back("box 64 提示");
+    expected.push_back("enable");
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(window.texts.back(), c.success);
+  }
+}
+
+TEST_F(RepairRun, ApplicationFolderIsUsedAsReported) {
+  struct Case {
+    std::u16string folder;
+    std::string firstCopy;
+  };
+  for (const Case& c : {Case{u"C:\\", "copy C:\\\\ocx\\EFMTIcn.ocx -> C:\\WINDOWS\\SysWOW64/EFMTIcn.ocx"},
+                        Case{u"\\\\server\\share", "copy \\\\server\\share\\ocx\\EFMTIcn.ocx -> C:\\WINDOWS\\SysWOW64/EFMTIcn.ocx"},
+                        Case{u"", "copy \\ocx\\EFMTIcn.ocx -> C:\\WINDOWS\\SysWOW64/EFMTIcn.ocx"}}) {
+    log.clear();
+    window.answers = {kIdYes};
+    platform.folder = c.folder;
+    Run();
+    ASSERT_FALSE(Only("copy ").empty());
+    EXPECT_EQ(Only("copy ").front(), c.firstCopy);
+  }
+}
+
+TEST_F(RepairRun, MissingOcxFolderStillRunsEveryStepAndReportsEachFile) {
+  window.option1 = true;
+  platform.copy = [](const fileio::Path&, const fileio::Path&) {
+    return CopyStatus(std::unexpected(CopyFailure{Side::kSource, Error::kPathNotFound}));
+  };
+  Run();
+  EXPECT_EQ(Only("copy ").size(), 12u);
+  EXPECT_EQ(Only("start ").size(), 10u);
+  EXPECT_EQ(log.end()[-2], "box 16 提示");
+  EXPECT_EQ(log.back(), "enable");
+  const std::string expected =
+      "32位系统（C:\\WINDOWS\\System32）修复没有完成，以下文件出现问题：\r\n"
+      "\r\nimage.ocx：复制失败，ocx文件夹中没有这个文件"
+      "\r\ngif.ocx：复制失败，ocx文件夹中没有这个文件"
+      "\r\nEFMTIcn.ocx：复制失败，ocx文件夹中没有这个文件"
+      "\r\nCOMDLG32.OCX：复制失败，ocx文件夹中没有这个文件"
+      "\r\nMSCOMCTL.OCX：复制失败，ocx文件夹中没有这个文件"
+      "\r\nMSINET.OCX：复制失败，ocx文件夹中没有这个文件"
+      "\r\nTABCTL32.OCX：复制失败，ocx文件夹中没有这个文件"
+      "\r\nTesvar.OCX：复制失败，ocx文件夹中没有这个文件"
+      "\r\nMSWINSCK.ocx：复制失败，ocx文件夹中没有这个文件"
+      "\r\nSkinH_VB6.dll：复制失败，ocx文件夹中没有这个文件"
+      "\r\nNSkin.dll：复制失败，ocx文件夹中没有这个文件"
+      "\r\n"
+      "\r\n请确认本工具旁边的ocx文件夹完整，然后重新修复。";
+  EXPECT_EQ(window.texts.back(), expected);
+}
+
+TEST_F(RepairRun, FailedCopiesAndRegistrationsAreReportedInRowOrder) {
+  platform.copy = [](const fileio::Path&, const fileio::Path& destination) -> CopyStatus {
+    if (destination.ends_with(u"/Tesvar.OCX")) return std::unexpected(CopyFailure{Side::kDestination, Error::kAccessDenied});
+    if (destination.ends_with(u"/NSkin.dll")) return std::unexpected(CopyFailure{Side::kDestination, Error::kSharingViolation});
+    return {};
+  };
+  platform.exitCodes["regsvr32 /s MSINET.OCX"] = 5;
+  platform.exitCodes["regsvr32 /s gif.ocx"] = std::nullopt;
+  platform.unstartable.insert("regsvr32 /s COMDLG32.OCX");
+  Run();
+  const std::string expected =
+      "64位系统（C:\\WINDOWS\\SysWOW64）修复没有完成，以下文件出现问题：\r\n"
+      "\r\nTesvar.OCX：复制失败，没有写入系统文件夹的权限"
+      "\r\ngif.ocx：注册失败，注册程序在60秒内没有结束"
+      "\r\nCOMDLG32.OCX：注册失败，无法启动注册程序regsvr32"
+      "\r\nMSINET.OCX：注册失败，注册程序返回错误代码 5"
+      "\r\nNSkin.dll：复制失败，文件正被运行中的程序使用"
+      "\r\n"
+      "\r\n请右键点击本工具，选择“以管理员身份运行”，然后重新修复。"
+      "\r\n请关闭所有正在运行的Kestrova系列软件，然后重新修复。";
+  EXPECT_EQ(window.texts.back(), expected);
+  EXPECT_EQ(log.end()[-2], "box 16 提示");
+  EXPECT_EQ(log.back(), "enable");
+}
+
+TEST_F(RepairRun, RegistrationsShareOneSixtySecondWait) {
+  window.option1 = true;
+  platform.exitCodes["regsvr32 /s gif.ocx"] = std::nullopt;  // the second one started never ends
+  Run();
+  const Log waits = Only("wait ");
+  ASSERT_EQ(waits.size(), 10u);
+  EXPECT_EQ(waits[0], "wait image.ocx 60000");
+  EXPECT_EQ(waits[1], "wait gif.ocx 60000");
+  // The bound is used up: the rest are only looked at, and those that ended count.
+  for (std::size_t i = 2; i < waits.size(); ++i) EXPECT_TRUE(waits[i].ends_with(" 0")) << waits[i];
+  EXPECT_EQ(window.texts.back().find("gif.ocx：注册失败，注册程序在60秒内没有结束"), window.texts.back().find("gif.ocx"));
+  EXPECT_EQ(window.texts.back().find("image.ocx"), std::string::npos);
+}
+
+TEST_F(RepairRun, ARunAfterAFailedRunStartsAfresh) {
+  platform.copy = [](const fileio::Path&, const fileio::Path&) {
+    return CopyStatus(std::unexpected(CopyFailure{Side::kDestination, Error::kAccessDenied}));
+  };
+  Run();
+  EXPECT_EQ(log.end()[-2], "box 16 提示");
+  platform.copy = nullptr;
+  window.answers = {kIdYes};
+  log.clear();
+  Run();
+  EXPECT_EQ(Only("copy ").size(), 12u);
+  EXPECT_EQ(log.end()[-2], "box 64 提示");
+  EXPECT_EQ(window.texts.back(), "64位系统修复成功!");
+}
+
+TEST_F(RepairRun, NeverDowngradesAComponent) {
+  const fileio::Path source = u"D:\\Kestrova\\Mendora\\ocx\\image.ocx";
+  const fileio::Path destination = u"C:\\WINDOWS\\System32/image.ocx";
+  const FileVersion v1 = MakeFileVersion(1, 0, 0, 0), v1_1 = MakeFileVersion(1, 0, 0, 1),
+                    v2 = MakeFileVersion(2, 0, 0, 0);
+  struct Case {
+    const char* name;
+    std::optional<FileVersion> installed, offered;
+    bool copied;
+  };
+  for (const Case& c : {Case{"installed newer", v2, v1, false},
+                        Case{"installed newer in the revision", v1_1, v1, false},
+                        Case{"same version", v2, v2, true},
+                        Case{"installed older", v1, v2, true},
+                        Case{"installed without version", std::nullopt, v1, true},
+                        Case{"offered without version", v2, std::nullopt, true},
+                        Case{"neither has one", std::nullopt, std::nullopt, true}}) {
+    SCOPED_TRACE(c.name);
+    log.clear();
+    window.answers = {kIdYes};
+    window.option1 = true;
+    platform.versions.clear();
+    if (c.installed) platform.versions[destination] = *c.installed;
+    if (c.offered) platform.versions[source] = *c.offered;
+    Run();
+    const Log copies = Only("copy ");
+    EXPECT_EQ(copies.size(), c.copied ? 12u : 11u);
+    EXPECT_EQ(copies.front().ends_with("System32/image.ocx"), c.copied);
+    // The kept component is registered all the same, and the run succeeds.
+    EXPECT_EQ(Only("start regsvr32 /s image.ocx").size(), 1u);
+    EXPECT_EQ(window.texts.back(), "32位系统修复成功!");
+  }
+}
+
+TEST(FolderOfModule, KeepsTheBackslashOnlyAtADriveRoot) {
+  struct Case {
+    std::u16string_view module, folder;
+  };
+  for (const Case& c : {Case{u"C:\\Mendora.exe", u"C:\\"},
+                        Case{u"C:\\Tools\\Mendora.exe", u"C:\\Tools"},
+                        Case{u"D:\\a\\b\\c\\Mendora.exe", u"D:\\a\\b\\c"},
+                        Case{u"\\\\server\\share\\Mendora.exe", u"\\\\server\\share"},
+                        Case{u"\\\\?\\C:\\Tools\\Mendora.exe", u"\\\\?\\C:\\Tools"},
+                        Case{u"Mendora.exe", u""}}) {
+    EXPECT_TRUE(FolderOfModule(c.module) == c.folder) << U8(c.module);
+  }
+}
+
+TEST(CopyFailureReason, PlainReasons) {
+  struct Case {
+    Side side;
+    Error error;
+    FailureReason reason;
+  };
+  for (const Case& c : {Case{Side::kSource, Error::kNotFound, FailureReason::kSourceMissing},
+                        Case{Side::kSource, Error::kPathNotFound, FailureReason::kSourceMissing},
+                        Case{Side::kSource, Error::kIsDirectory, FailureReason::kSourceMissing},
+                        Case{Side::kSource, Error::kAccessDenied, FailureReason::kSourceUnreadable},
+                        Case{Side::kSource, Error::kSharingViolation, FailureReason::kSourceUnreadable},
+                        Case{Side::kDestination, Error::kAccessDenied, FailureReason::kNoRights},
+                        Case{Side::kDestination, Error::kSharingViolation, FailureReason::kInUse},
+                        Case{Side::kDestination, Error::kPathNotFound, FailureReason::kFolderMissing},
+                        Case{Side::kDestination, Error::kIsDirectory, FailureReason::kFolderInTheWay},
+                        Case{Side::kDestination, Error::kDiskFull, FailureReason::kDiskFull},
+                        Case{Side::kDestination, Error::kOther, FailureReason::kCopyFailed}}) {
+    EXPECT_EQ(CopyFailureReason({c.side, c.error}), c.reason)
+        << static_cast<int>(c.side) << " " << static_cast<int>(c.error);
+  }
+}
+
+TEST(FailureReport, EachReasonInPlainWords) {
+  struct Case {
+    FailureReason reason;
+    std::uint32_t exitCode;
+    const char* line;
+    const char* advice;
+  };
+  const char* generic = "请以管理员身份运行本工具，关闭所有Kestrova系列软件后重新修复。";
+  const Case cases[] = {
+      {FailureReason::kSourceUnreadable, 0, "a.ocx：复制失败，无法读取ocx文件夹中的这个文件",
+       "请确认本工具旁边的ocx文件夹完整，然后重新修复。"},
+      {FailureReason::kFolderMissing, 0, "a.ocx：复制失败，系统文件夹不存在", generic},
+      {FailureReason::kFolderInTheWay, 0, "a.ocx：复制失败，目标位置是一个同名的文件夹", generic},
+      {FailureReason::kDiskFull, 0, "a.ocx：复制失败，磁盘空间不足", generic},
+      {FailureReason::kCopyFailed, 0, "a.ocx：复制失败，无法写入系统文件夹", generic},
+      {FailureReason::kExitCode, 3, "a.ocx：注册失败，注册程序返回错误代码 3", generic},
+      {FailureReason::kExitCode, 0xC0000005, "a.ocx：注册失败，注册程序返回错误代码 0xC0000005", generic},
+  };
+  for (const Case& c : cases) {
+    const RowFailure failures[] = {{u"a.ocx", c.reason, c.exitCode}};
+    const std::string text = U8(FailureReport(RepairTarget::System32, failures));
+    EXPECT_EQ(text, std::string("32位系统（C:\\WINDOWS\\System32）修复没有完成，以下文件出现问题：\r\n\r\n") + c.line +
+                        "\r\n\r\n" + c.advice);
+  }
+}
+
+}  // namespace
+}  // namespace repair

@@ -1,0 +1,188 @@
+// FileCopyEx and the version resource reader on the Win32 binding.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "repair/file_copy.h"
+#include "repair/win32_platform.h"
+#include "support/temp_dir.h"
+#include "wine_files.h"
+
+namespace repair {
+namespace {
+
+namespace fs = std::filesystem;
+using fileio::Error;
+using Side = CopyFailure::Side;
+using repair_test::Names;
+using repair_test::Path16;
+using repair_test::ReadFile;
+using repair_test::WriteFile;
+using testing_support::TempDir;
+
+std::string Bytes(std::size_t n, char first) {
+  std::string bytes(n, '\0');
+  for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>(first + i * 7 + (i >> 9));
+  return bytes;
+}
+
+TEST(FileCopyExWin32, CopiesWithPathsMixingSeparators) {
+  struct Case {
+    const char* name;
+    std::string source;
+    std::optional<std::string> destination;
+  };
+  const std::vector<Case> cases = {
+      {"new destination", Bytes(3 * 1024 * 1024 + 11, 1), std::nullopt},
+      {"empty source", "", std::nullopt},
+      {"longer destination shrinks", "short", Bytes(200000, 2)},
+      {"same length, other bytes", Bytes(5000, 3), Bytes(5000, 4)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    fs::create_directories(dir.path() / "ocx");
+    fs::create_directories(dir.path() / "System32");
+    WriteFile(dir.path() / "ocx" / "image.ocx", c.source);
+    if (c.destination) WriteFile(dir.path() / "System32" / "image.ocx", *c.destination);
+    // As the component table writes them: "\" inside the folders, "/" before the name.
+    const std::wstring root = dir.path().wstring();
+    ASSERT_TRUE(FileCopyEx(Path16(root + L"\\ocx\\image.ocx"), Path16(root + L"\\System32/image.ocx")));
+    EXPECT_EQ(ReadFile(dir.path() / "System32" / "image.ocx"), c.source);
+    EXPECT_EQ(Names(dir.path() / "System32"), std::set<std::wstring>{L"image.ocx"});
+  }
+}
+
+struct FileStamp {
+  FILETIME written;
+  DWORD indexHigh, indexLow;
+};
+
+FileStamp Stamp(const fs::path& path) {
+  win32::unique_handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  EXPECT_TRUE(file && GetFileInformationByHandle(file.get(), &info));
+  return {info.ftLastWriteTime, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+TEST(FileCopyExWin32, IdenticalDestinationIsNotWritten) {
+  TempDir dir;
+  const std::string content = Bytes(2 * 1024 * 1024 + 5, 5);
+  WriteFile(dir.path() / "source.ocx", content);
+  WriteFile(dir.path() / "dest.ocx", content);
+  {
+    // An old time stamp that any write would change.
+    win32::unique_handle file(CreateFileW((dir.path() / "dest.ocx").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    FILETIME old{0xD53E8000, 0x01BF53EB};  // 2000-01-01
+    ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &old));
+  }
+  const FileStamp before = Stamp(dir.path() / "dest.ocx");
+  ASSERT_TRUE(FileCopyEx(Path16(dir.path() / "source.ocx"), Path16(dir.path() / "dest.ocx")));
+  const FileStamp after = Stamp(dir.path() / "dest.ocx");
+  EXPECT_EQ(CompareFileTime(&before.written, &after.written), 0);
+  EXPECT_EQ(before.indexLow, after.indexLow);
+  EXPECT_EQ(before.indexHigh, after.indexHigh);
+
+  // Onto itself: nothing changes either.
+  ASSERT_TRUE(FileCopyEx(Path16(dir.path() / "dest.ocx"), Path16(dir.path() / "dest.ocx")));
+  EXPECT_EQ(ReadFile(dir.path() / "dest.ocx"), content);
+  EXPECT_EQ(Names(dir.path()), (std::set<std::wstring>{L"dest.ocx", L"source.ocx"}));
+}
+
+TEST(FileCopyExWin32, DestinationHeldOpenWithoutSharingStaysAsItWas) {
+  TempDir dir;
+  WriteFile(dir.path() / "source.ocx", "the new component");
+  WriteFile(dir.path() / "dest.ocx", "the installed component");
+  {
+    win32::unique_handle holder(CreateFileW((dir.path() / "dest.ocx").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                            nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    const CopyStatus status = FileCopyEx(Path16(dir.path() / "source.ocx"), Path16(dir.path() / "dest.ocx"));
+    ASSERT_FALSE(status);
+    EXPECT_EQ(status.error(), (CopyFailure{Side::kDestination, Error::kSharingViolation}));
+  }
+  EXPECT_EQ(ReadFile(dir.path() / "dest.ocx"), "the installed component");
+  EXPECT_EQ(Names(dir.path()), (std::set<std::wstring>{L"dest.ocx", L"source.ocx"}));
+}
+
+TEST(FileCopyExWin32, SourceHeldOpenForWritingIsNotCopied) {
+  TempDir dir;
+  WriteFile(dir.path() / "source.ocx", "being written");
+  WriteFile(dir.path() / "dest.ocx", "installed");
+  win32::unique_handle writer(CreateFileW((dir.path() / "source.ocx").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(writer);
+  const CopyStatus status = FileCopyEx(Path16(dir.path() / "source.ocx"), Path16(dir.path() / "dest.ocx"));
+  ASSERT_FALSE(status);
+  EXPECT_EQ(status.error(), (CopyFailure{Side::kSource, Error::kSharingViolation}));
+  EXPECT_EQ(ReadFile(dir.path() / "dest.ocx"), "installed");
+}
+
+TEST(FileCopyExWin32, FailuresLeaveTheDestinationUntouched) {
+  struct Case {
+    const char* name;
+    const wchar_t* source;
+    const wchar_t* destination;
+    CopyFailure failure;
+  };
+  const Case cases[] = {
+      {"missing source", L"\\ocx\\missing.ocx", L"\\dest.ocx", {Side::kSource, Error::kNotFound}},
+      {"missing ocx folder", L"\\nowhere\\image.ocx", L"\\dest.ocx", {Side::kSource, Error::kPathNotFound}},
+      {"missing destination folder", L"\\ocx\\image.ocx", L"\\nowhere/dest.ocx",
+       {Side::kDestination, Error::kPathNotFound}},
+      {"folder where the destination should be", L"\\ocx\\image.ocx", L"\\folder",
+       {Side::kDestination, Error::kIsDirectory}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    fs::create_directories(dir.path() / "ocx");
+    fs::create_directories(dir.path() / "folder");
+    WriteFile(dir.path() / "ocx" / "image.ocx", "component");
+    WriteFile(dir.path() / "dest.ocx", "installed");
+    const auto before = Names(dir.path());
+    const std::wstring root = dir.path().wstring();
+    const CopyStatus status = FileCopyEx(Path16(root + c.source), Path16(root + c.destination));
+    ASSERT_FALSE(status);
+    EXPECT_EQ(status.error(), c.failure);
+    EXPECT_EQ(ReadFile(dir.path() / "dest.ocx"), "installed");
+    EXPECT_TRUE(fs::is_empty(dir.path() / "folder"));
+    EXPECT_EQ(Names(dir.path()), before);
+  }
+}
+
+TEST(VersionResource, ReadsTheFixedFileVersion) {
+  const fs::path folder = repair_test::ProgramFolder();
+  TempDir dir;
+  WriteFile(dir.path() / "plain.ocx", "no version resource here");
+  struct Case {
+    fs::path file;
+    std::optional<FileVersion> version;
+  };
+  const Case cases[] = {
+      {folder / "version_old.dll", MakeFileVersion(1, 2, 3, 4)},
+      {folder / "version_new.dll", MakeFileVersion(2, 0, 0, 1)},
+      {dir.path() / "plain.ocx", std::nullopt},
+      {dir.path() / "missing.ocx", std::nullopt},
+  };
+  const auto platform = MakeWin32RepairPlatform();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file.string());
+    FileVersion version = 0;
+    EXPECT_EQ(SUCCEEDED(GetFileVersion(Path16(c.file), version)), c.version.has_value());
+    if (c.version) {
+      EXPECT_EQ(version, *c.version);
+    }
+    EXPECT_EQ(platform->ReadFileVersion(Path16(c.file)), c.version);
+  }
+}
+
+}  // namespace
+}  // namespace repair

@@ -1,0 +1,340 @@
+// Whole repair runs on the Win32 binding: real message boxes answered from a second
+// thread, real controls, real processes (the regsvr32 stand-in beside this program),
+// and FileCopyEx into a scratch folder that takes the place of C:\WINDOWS.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "repair/component_table.h"
+#include "repair/repair_run.h"
+#include "repair/win32_platform.h"
+#include "support/temp_dir.h"
+#include "wine_files.h"
+
+namespace repair {
+namespace {
+
+namespace fs = std::filesystem;
+using repair_test::Names;
+using repair_test::Path16;
+using repair_test::ProgramFolder;
+using repair_test::ReadFile;
+using repair_test::WriteFile;
+using testing_support::TempDir;
+
+// The Win32 platform, with the application folder and "C:\WINDOWS\" replaced by
+// scratch folders. Everything else, the process start included, is the real binding.
+class ScratchPlatform final : public RepairPlatform {
+ public:
+  ScratchPlatform(std::u16string applicationFolder, std::u16string windowsFolder)
+      : real_(MakeWin32RepairPlatform()),
+        applicationFolder_(std::move(applicationFolder)),
+        windowsFolder_(std::move(windowsFolder)) {}
+
+  std::u16string ApplicationFolder() override { return applicationFolder_; }
+  CopyStatus Copy(const fileio::Path& source, const fileio::Path& destination) override {
+    return real_->Copy(source, Redirect(destination));
+  }
+  std::optional<FileVersion> ReadFileVersion(const fileio::Path& path) override {
+    return real_->ReadFileVersion(Redirect(path));
+  }
+  std::unique_ptr<StartedProcess> StartProcess(std::u16string_view commandLine, int showWindow) override {
+    return real_->StartProcess(commandLine, showWindow);
+  }
+  Clock::time_point Now() override { return real_->Now(); }
+
+ private:
+  fileio::Path Redirect(const fileio::Path& path) const {
+    constexpr std::u16string_view kWindows = u"C:\\WINDOWS\\";
+    if (!path.starts_with(kWindows)) return path;
+    return windowsFolder_ + u"\\" + path.substr(kWindows.size());
+  }
+
+  std::unique_ptr<RepairPlatform> real_;
+  std::u16string applicationFolder_;
+  std::u16string windowsFolder_;
+};
+
+// What a message box showed, and whether Command1(0) was enabled meanwhile.
+struct SeenBox {
+  std::wstring title, text;
+  bool command1Enabled;
+};
+
+// Answers the message boxes of this process from a second thread: `yesNo` (IDYES or
+// IDNO) where there are Yes and No buttons, OK otherwise.
+class BoxAnswerer {
+ public:
+  BoxAnswerer(HWND command1, int yesNo) : command1_(command1), yesNo_(yesNo), thread_([this] { Loop(); }) {}
+  ~BoxAnswerer() {
+    stop_ = true;
+    thread_.join();
+  }
+  std::vector<SeenBox> Seen() {
+    std::lock_guard lock(mutex_);
+    return seen_;
+  }
+
+ private:
+  static BOOL CALLBACK Match(HWND window, LPARAM found) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (pid == GetCurrentProcessId() && std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
+      *reinterpret_cast<HWND*>(found) = window;
+      return FALSE;
+    }
+    return TRUE;
+  }
+
+  void Loop() {
+    while (!stop_) {
+      HWND box = nullptr;
+      EnumWindows(Match, reinterpret_cast<LPARAM>(&box));
+      if (!box) {
+        Sleep(20);
+        continue;
+      }
+      wchar_t title[256] = {}, text[4096] = {};
+      GetWindowTextW(box, title, 256);
+      GetDlgItemTextW(box, 0xFFFF, text, 4096);
+      {
+        std::lock_guard lock(mutex_);
+        seen_.push_back({title, text, IsWindowEnabled(command1_) != FALSE});
+      }
+      const int button = GetDlgItem(box, IDYES) ? yesNo_ : IDOK;
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+      for (int i = 0; i < 500 && IsWindow(box); ++i) Sleep(10);
+    }
+  }
+
+  HWND command1_;
+  int yesNo_;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::vector<SeenBox> seen_;
+  std::thread thread_;
+};
+
+// A form with the two controls the run uses.
+struct Form {
+  Form() {
+    window = CreateWindowW(L"STATIC", L"Form1", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr,
+                           nullptr, nullptr);
+    command1 = CreateWindowW(L"BUTTON", L"一键修复", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 10, 100, 30, window,
+                             nullptr, nullptr, nullptr);
+    option1 = CreateWindowW(L"BUTTON", L"32位系统", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 10, 50, 100, 20,
+                            window, nullptr, nullptr, nullptr);
+  }
+  ~Form() { DestroyWindow(window); }
+  HWND window, command1, option1;
+};
+
+struct Marker {
+  std::wstring commandLine;
+  std::string show;  // "<STARTF_USESHOWWINDOW set> <wShowWindow>"
+};
+
+// The stand-in's records, by the file name it was asked to register.
+std::multimap<std::wstring, Marker> Markers(const fs::path& log) {
+  std::multimap<std::wstring, Marker> markers;
+  for (const auto& entry : fs::directory_iterator(log)) {
+    if (entry.path().extension() == L".exit") continue;
+    const std::string bytes = ReadFile(entry.path());
+    const auto newline = bytes.find('\n');
+    Marker marker;
+    marker.commandLine.assign(reinterpret_cast<const wchar_t*>(bytes.data()), newline / sizeof(wchar_t));
+    marker.show = bytes.substr(newline + 1);
+    markers.emplace(entry.path().stem().wstring(), marker);
+  }
+  return markers;
+}
+
+// Component files distinct by content; under Windows the names match in any case.
+const wchar_t* const kFiles[] = {L"image.ocx",    L"gif.ocx",      L"EFMTIcn.ocx", L"COMDLG32.OCX",
+                                 L"MSCOMCTL.OCX", L"MSINET.OCX",   L"TABCTL32.OCX", L"Tesvar.OCX",
+                                 L"MSWINSCK.ocx", L"SkinH_VB6.dll", L"NSkin.dll"};
+
+std::string Content(const std::wstring& file) { return "component " + fs::path(file).string(); }
+
+struct RepairRunWin32 : testing::Test {
+  void SetUp() override {
+    log = ProgramFolder() / "regsvr32-log";
+    fs::remove_all(log);
+    fs::create_directories(log);
+    fs::create_directories(scratch.path() / "app" / "ocx");
+    for (const wchar_t* file : kFiles) WriteFile(scratch.path() / "app" / "ocx" / file, Content(file));
+  }
+  void TearDown() override { fs::remove_all(log); }
+
+  void Run(bool option1Selected, int answer = IDYES) {
+    SendMessageW(form.option1, BM_SETCHECK, option1Selected ? BST_CHECKED : BST_UNCHECKED, 0);
+    Win32RepairWindow window(form.window, form.command1, form.option1);
+    ScratchPlatform platform(Path16(scratch.path() / "app"), Path16(scratch.path() / "WINDOWS"));
+    BoxAnswerer answerer(form.command1, answer);
+    RunRepair(window, platform);
+    seen = answerer.Seen();
+  }
+
+  TempDir scratch;
+  fs::path log;
+  Form form;
+  std::vector<SeenBox> seen;
+};
+
+TEST_F(RepairRunWin32, System32RunCopiesRegistersAndKeepsANewerComponent) {
+  fs::create_directories(scratch.path() / "WINDOWS" / "System32");
+  // image.ocx: the ocx folder offers version 1.2.3.4, the system holds 2.0.0.1.
+  fs::copy_file(ProgramFolder() / "version_old.dll", scratch.path() / "app" / "ocx" / "image.ocx",
+                fs::copy_options::overwrite_existing);
+  fs::copy_file(ProgramFolder() / "version_new.dll", scratch.path() / "WINDOWS" / "System32" / "image.ocx");
+
+  Run(true);
+
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].title, L"Kestrova系列软件");
+  EXPECT_EQ(seen[0].text, L"选择此项有可能造成其他问题\r\n\r\n建议逐一修复,是否要继续操作？");
+  EXPECT_TRUE(seen[0].command1Enabled);
+  EXPECT_EQ(seen[1].title, L"提示");
+  EXPECT_EQ(seen[1].text, L"32位系统修复成功!");
+  EXPECT_FALSE(seen[1].command1Enabled);
+  EXPECT_TRUE(IsWindowEnabled(form.command1));
+
+  const fs::path system = scratch.path() / "WINDOWS" / "System32";
+  EXPECT_EQ(ReadFile(system / "image.ocx"), ReadFile(ProgramFolder() / "version_new.dll"));
+  std::set<std::wstring> expectedNames;
+  for (const wchar_t* file : kFiles) {
+    expectedNames.insert(file);
+    if (std::wstring(file) != L"image.ocx") {
+      EXPECT_EQ(ReadFile(system / file), Content(file));
+    }
+  }
+  EXPECT_EQ(Names(system), expectedNames);
+
+  // Every registration ran, started exactly as the table writes it, minimized; the
+  // run waited for them all before it reported.
+  const auto markers = Markers(log);
+  EXPECT_EQ(markers.size(), 10u);
+  for (const ComponentEntry& entry : ComponentTable(RepairTarget::System32)) {
+    if (!entry.RegisterCommand) continue;
+    const std::wstring command(entry.RegisterCommand->begin(), entry.RegisterCommand->end());
+    const std::wstring file = command.substr(command.rfind(L' ') + 1);
+    const auto [first, last] = markers.equal_range(file);
+    EXPECT_EQ(std::distance(first, last), file == L"EFMTIcn.ocx" ? 2 : 1) << file;
+    for (auto it = first; it != last; ++it) {
+      EXPECT_EQ(it->second.commandLine, command);
+      EXPECT_EQ(it->second.show, "1 2");
+    }
+  }
+}
+
+TEST_F(RepairRunWin32, SysWOW64RunReportsEachFailure) {
+  const fs::path system = scratch.path() / "WINDOWS" / "SysWOW64";
+  fs::create_directories(system);
+  fs::remove(scratch.path() / "app" / "ocx" / "NSkin.dll");
+  WriteFile(system / "MSINET.OCX", "installed and in use");
+  WriteFile(log / "gif.ocx.exit", "5");
+  // A series program holds MSINET.OCX open without sharing.
+  win32::unique_handle holder(CreateFileW((system / "MSINET.OCX").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+
+  Run(false);
+  holder.reset();
+
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].title, L"提示");
+  EXPECT_EQ(seen[1].text,
+            L"64位系统（C:\\WINDOWS\\SysWOW64）修复没有完成，以下文件出现问题：\r\n"
+            L"\r\ngif.ocx：注册失败，注册程序返回错误代码 5"
+            L"\r\nMSINET.OCX：复制失败，文件正被运行中的程序使用"
+            L"\r\nNSkin.dll：复制失败，ocx文件夹中没有这个文件"
+            L"\r\n"
+            L"\r\n请关闭所有正在运行的Kestrova系列软件，然后重新修复。"
+            L"\r\n请确认本工具旁边的ocx文件夹完整，然后重新修复。");
+  EXPECT_FALSE(seen[1].command1Enabled);
+  EXPECT_TRUE(IsWindowEnabled(form.command1));
+
+  EXPECT_EQ(ReadFile(system / "MSINET.OCX"), "installed and in use");
+  EXPECT_FALSE(fs::exists(system / "NSkin.dll"));
+  EXPECT_EQ(ReadFile(system / "Tesvar.OCX"), Content(L"Tesvar.OCX"));
+  EXPECT_EQ(Names(system).size(), 10u);  // the ten that could be copied, and no temporary file
+  EXPECT_EQ(Markers(log).size(), 10u);
+}
+
+TEST_F(RepairRunWin32, AnsweringNoLeavesEverythingAsItWas) {
+  fs::create_directories(scratch.path() / "WINDOWS" / "System32");
+  Run(true, IDNO);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].title, L"Kestrova系列软件");
+  EXPECT_TRUE(IsWindowEnabled(form.command1));
+  EXPECT_TRUE(fs::is_empty(scratch.path() / "WINDOWS" / "System32"));
+  EXPECT_TRUE(Markers(log).empty());
+}
+
+TEST_F(RepairRunWin32, WindowBindingActsOnTheRealControls) {
+  Win32RepairWindow window(form.window, form.command1, form.option1);
+  SendMessageW(form.option1, BM_SETCHECK, BST_CHECKED, 0);
+  EXPECT_TRUE(window.Option1Selected());
+  SendMessageW(form.option1, BM_SETCHECK, BST_UNCHECKED, 0);
+  EXPECT_FALSE(window.Option1Selected());
+  window.SetCommand1Enabled(false);
+  EXPECT_FALSE(IsWindowEnabled(form.command1));
+  window.SetCommand1Enabled(true);
+  EXPECT_TRUE(IsWindowEnabled(form.command1));
+}
+
+// The application folder as the binding reports it, from a program placed in a folder
+// and at a drive root.
+TEST(ApplicationFolder, NoTrailingBackslashExceptAtADriveRoot) {
+  wchar_t windows[MAX_PATH];
+  ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 2u);
+  const std::wstring drive(windows, 2);  // "C:"
+  TempDir dir;
+  struct Case {
+    std::wstring folder, expected;
+  };
+  const Case cases[] = {{dir.path().wstring(), dir.path().wstring()}, {drive + L"\\", drive + L"\\"}};
+  for (const Case& c : cases) {
+    const std::wstring probe = c.folder + (c.folder.ends_with(L'\\') ? L"" : L"\\") + L"appfolder_probe.exe";
+    const std::wstring output = dir.path().wstring() + L"\\folder.txt";
+    ASSERT_TRUE(CopyFileW((ProgramFolder() / "appfolder_probe.exe").c_str(), probe.c_str(), FALSE));
+    win32::unique_handle process;
+    std::u16string commandLine;
+    for (const std::wstring& part : {probe, output}) {
+      commandLine.append(commandLine.empty() ? u"\"" : u" \"");
+      commandLine.append(Path16(part));
+      commandLine.push_back(u'"');
+    }
+    ASSERT_EQ(StartProcessShown(commandLine, kShowMinimized, process), S_OK);
+    ASSERT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(process.get(), &code);
+    EXPECT_EQ(code, 0u);
+    const std::string bytes = ReadFile(output);
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2), c.expected);
+    DeleteFileW(probe.c_str());
+  }
+  // The test program's own folder, from the same binding.
+  std::u16string own;
+  ASSERT_EQ(GetApplicationFolder(own), S_OK);
+  EXPECT_EQ(own, Path16(ProgramFolder()));
+}
+
+TEST(StartProcessShown, ReportsAProgramThatCannotBeStarted) {
+  win32::unique_handle process;
+  EXPECT_TRUE(FAILED(StartProcessShown(u"no-such-program-anywhere.exe /s", kShowMinimized, process)));
+  EXPECT_FALSE(process);
+}
+
+}  // namespace
+}  // namespace repair
