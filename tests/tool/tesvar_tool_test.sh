@@ -4,11 +4,18 @@
 set -uo pipefail
 
 tool=$1
-case "$tool" in *.exe) run=(wine "$tool") ;; *) run=("$tool") ;; esac
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
+
+# The files are named with full paths: on Windows a bare file name given to the profile
+# functions means a file in the Windows folder.
+case "$tool" in
+  *.exe) run=(wine "$tool"); folder="$(winepath -w "$work")\\" ;;
+  *) run=("$tool"); folder="$work/" ;;
+esac
+ini=${folder}t.ini
+missing=${folder}missing.ini
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -28,40 +35,40 @@ expect() {
 
 gbk() { printf '%b' "$1" | iconv -f UTF-8 -t CP936; }
 
-expect 0 "" "" -- t.ini new
+expect 0 "" "" -- "$ini" new
 [ -f t.ini ] && [ ! -s t.ini ] || fail "new did not create an empty file"
 
-expect 0 "" "" -- t.ini save 扇区 键值 数据
-expect 0 "" "" -- t.ini save 扇区 名 abcdef
+expect 0 "" "" -- "$ini" save 扇区 键值 数据
+expect 0 "" "" -- "$ini" save 扇区 名 abcdef
 if ! cmp -s t.ini <(gbk '[扇区]\r\n键值=数据\r\n名=abcdef\r\n'); then
   fail "file after save: $(od -c t.ini | head -5)"
 fi
-expect 0 "数据" "" -- t.ini load 扇区 键值
-expect 0 "ab" "" -- --buffer 3 t.ini load 扇区 名
-expect 0 "" "" -- t.ini has-section 扇区
-expect 1 "" "" -- t.ini has-section 其他
-expect 0 "" "" -- t.ini has-key 扇区 键值
-expect 1 "" "" -- t.ini has-key 扇区 键
+expect 0 "数据" "" -- "$ini" load 扇区 键值
+expect 0 "ab" "" -- --buffer 3 "$ini" load 扇区 名
+expect 0 "" "" -- "$ini" has-section 扇区
+expect 1 "" "" -- "$ini" has-section 其他
+expect 0 "" "" -- "$ini" has-key 扇区 键值
+expect 1 "" "" -- "$ini" has-key 扇区 键
 
-expect 0 "" "" -- t.ini clear-value 扇区 键值
-expect 0 "" "" -- t.ini load 扇区 键值
-expect 0 "" "" -- t.ini has-key 扇区 键值
-expect 0 "" "" -- t.ini delete-key 扇区 键值
-expect 1 "" "" -- t.ini has-key 扇区 键值
-expect 0 "abcdef" "" -- t.ini load 扇区 名
-expect 0 "" "" -- t.ini delete-section 扇区
-expect 1 "" "" -- t.ini has-section 扇区
+expect 0 "" "" -- "$ini" clear-value 扇区 键值
+expect 0 "" "" -- "$ini" load 扇区 键值
+expect 0 "" "" -- "$ini" has-key 扇区 键值
+expect 0 "" "" -- "$ini" delete-key 扇区 键值
+expect 1 "" "" -- "$ini" has-key 扇区 键值
+expect 0 "abcdef" "" -- "$ini" load 扇区 名
+expect 0 "" "" -- "$ini" delete-section 扇区
+expect 1 "" "" -- "$ini" has-section 扇区
 
 # Messages with --check, errors and usage mistakes.
-expect 0 "" "错误: 指定的文件 [ missing.ini ] 不存在！" -- --check missing.ini load s k
-expect 1 "" "错误警告: 指定的文件 [ missing.ini ] 不存在！" -- --check missing.ini save s k v
-expect 2 "" "error 53: 文件未找到" -- missing.ini save s k v
+expect 0 "" "错误: 指定的文件 [ $missing ] 不存在！" -- --check "$missing" load s k
+expect 1 "" "错误警告: 指定的文件 [ $missing ] 不存在！" -- --check "$missing" save s k v
+expect 2 "" "error 53: 文件未找到" -- "$missing" save s k v
 [ ! -e missing.ini ] || fail "save created the missing file"
-expect 2 "" "error 5: " -- --buffer 0 t.ini load s k
+expect 2 "" "error 5: " -- --buffer 0 "$ini" load s k
 expect 64 "" "usage:" --
-expect 64 "" "unknown command" -- t.ini frobnicate
-expect 64 "" "takes 2 argument(s)" -- t.ini load s
-expect 64 "" "--buffer needs a number" -- --buffer 40000 t.ini load s k
+expect 64 "" "unknown command" -- "$ini" frobnicate
+expect 64 "" "takes 2 argument(s)" -- "$ini" load s
+expect 64 "" "--buffer needs a number" -- --buffer 40000 "$ini" load s k
 
 [ "$failures" -eq 0 ] && echo "tesvar tool: all cases passed"
 exit $((failures > 0))

@@ -1,0 +1,410 @@
+#pragma once
+// The line scanner behind the portable profile store.
+//
+// The scanner is fed the text of a profile in pieces of any size and looks for one
+// section and, inside it, one key. It works on code units: `char` for files in the ANSI
+// code page, `char16_t` for UTF-16 files. Everything it reports is an offset into the
+// whole text, so a reader can stream the file through a small buffer while a writer
+// feeds the whole text at once and edits it at the offsets it gets back.
+//
+// The text follows these rules:
+// - Lines end at CR LF, a lone CR or a lone LF.
+// - Blanks (space, tab, vertical tab) around names and values are ignored.
+// - A line whose first non-blank unit is '[' is a section header; the name ends at the
+//   first ']' (or at the end of the line when there is none) and the rest of the line
+//   is ignored. In code page 936 a ']' may be the trail byte of a double-byte
+//   character, which does not end the name.
+// - A line whose first non-blank unit is ';' is a comment.
+// - Any other line holding '=' is a key line: name before the first '=', value after.
+// - Key lines before the first header form a section named "".
+// - Only the first section of a name counts; the scan ends with the next header.
+//
+// Outside the section it looks for, the scanner does not examine lines one by one: it
+// jumps from '[' to '[' and checks that only blanks precede each on its line.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "text/codepage.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace profilectl::portable {
+
+template <class Unit>
+constexpr bool IsBlank(Unit unit) {
+  return unit == Unit(' ') || unit == Unit('\t') || unit == Unit('\v');
+}
+
+template <class Unit>
+constexpr bool IsLineBreak(Unit unit) {
+  return unit == Unit('\r') || unit == Unit('\n');
+}
+
+// The first '[' of data[0, size), or null. Where SSE2 is available, sixteen bytes are
+// compared at a time: the C runtime's memchr on Windows (and Wine's) looks at one byte
+// at a time, and the search for headers is most of the work of reading a large file.
+inline const char* FindBracket(const char* data, std::size_t size) {
+  std::size_t i = 0;
+#ifdef __SSE2__
+  const __m128i bracket = _mm_set1_epi8('[');
+  for (; i + 16 <= size; i += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    const int found = _mm_movemask_epi8(_mm_cmpeq_epi8(block, bracket));
+    if (found != 0) return data + i + __builtin_ctz(static_cast<unsigned>(found));
+  }
+#endif
+  return std::char_traits<char>::find(data + i, size - i, '[');
+}
+
+inline const char16_t* FindBracket(const char16_t* data, std::size_t size) {
+  return std::char_traits<char16_t>::find(data, size, u'[');
+}
+
+inline bool IsLeadUnit(char unit) {
+  const auto byte = static_cast<unsigned char>(unit);
+  return byte >= 0x80 && text::IsLeadByte(byte);
+}
+inline bool IsLeadUnit(char16_t) { return false; }
+
+// Case-insensitive comparison of section and key names, as Windows makes it in Unicode,
+// for the cased letters the ANSI code page holds.
+bool NamesEqual(std::string_view a, std::string_view b);
+bool NamesEqual(std::u16string_view a, std::u16string_view b);
+
+// A name or value as the scanner meets it, unit by unit: blanks at both ends are dropped
+// and only the first `limit` units are kept, so a line of any length costs bounded
+// memory. Length() still counts the whole trimmed text.
+template <class Unit>
+class TrimmedText {
+ public:
+  void Reset(std::size_t limit) {
+    kept_.clear();
+    limit_ = limit;
+    length_ = 0;
+    trimmedLength_ = 0;
+    last_ = Unit();
+  }
+
+  void Add(Unit unit) {
+    if (length_ == 0 && IsBlank(unit)) return;
+    if (kept_.size() < limit_) kept_.push_back(unit);
+    ++length_;
+    if (!IsBlank(unit)) {
+      trimmedLength_ = length_;
+      last_ = unit;
+    }
+  }
+
+  // Length of the whole trimmed text.
+  std::size_t Length() const { return trimmedLength_; }
+  // Its first units, at most `limit`.
+  std::basic_string_view<Unit> Kept() const {
+    return std::basic_string_view<Unit>(kept_).substr(0, std::min(kept_.size(), trimmedLength_));
+  }
+  // Its last unit (Unit() when empty).
+  Unit Last() const { return last_; }
+
+  bool Equals(std::basic_string_view<Unit> name) const {
+    return trimmedLength_ == name.size() && NamesEqual(Kept(), name);
+  }
+
+ private:
+  std::basic_string<Unit> kept_;
+  std::size_t limit_ = 0;
+  std::size_t length_ = 0;         // units since the first non-blank
+  std::size_t trimmedLength_ = 0;  // up to and including the last non-blank
+  Unit last_ = Unit();
+};
+
+// Where a line lies in the text.
+struct LineExtent {
+  std::uint64_t start = 0;       // its first unit
+  std::uint64_t contentEnd = 0;  // its line break, or the end of the text
+  std::uint64_t end = 0;         // just after its line break
+  bool HasLineBreak() const { return end != contentEnd; }
+};
+
+struct KeyLine {
+  LineExtent line;
+  std::uint64_t valueStart = 0;  // just after the '='
+  bool matches = false;          // its name is the key looked for
+};
+
+// What the scanner finds inside the section it looks for.
+template <class Unit>
+class SectionListener {
+ public:
+  virtual ~SectionListener() = default;
+  // The section begins; `header` is null for the key lines before the first header.
+  // Returns false to end the scan.
+  virtual bool OnSection(const LineExtent* header) = 0;
+  // A key line of the section. For the key looked for, `value` holds its value (up to
+  // the scanner's value limit). Returns false to end the scan.
+  virtual bool OnKey(const KeyLine& key, const TrimmedText<Unit>& value) = 0;
+};
+
+template <class Unit>
+class ProfileScanner {
+ public:
+  using StringView = std::basic_string_view<Unit>;
+
+  // Looks for `section` and, with `findKey`, for `key` in it (both already trimmed).
+  // Values of the key are kept up to `valueLimit` units.
+  ProfileScanner(StringView section, bool findKey, StringView key, std::size_t valueLimit,
+                 SectionListener<Unit>& listener)
+      : section_(section), findKey_(findKey), key_(key), valueLimit_(valueLimit), listener_(listener) {
+    // The key lines before the first header are the section "" when there are any.
+    inSection_ = section_.empty();
+    StartLine(0);
+  }
+
+  // Scans the next piece of the text. False once the scan needs nothing more.
+  bool Feed(const Unit* data, std::size_t size) {
+    std::size_t i = 0;
+    while (i < size && !done_) {
+      if (state_ == State::kSeekHeader) {
+        i = SeekHeader(data, size, i);
+      } else if (state_ == State::kHeaderName) {
+        i = ScanHeaderName(data, size, i);
+      } else if (state_ == State::kRestOfLine) {
+        i = SkipToLineBreak(data, size, i);
+      } else if (Step(data[i], offset_ + i)) {
+        ++i;
+      }
+    }
+    offset_ += size;
+    return !done_;
+  }
+
+  // Ends the scan at the end of the text.
+  void Finish() {
+    if (done_) return;
+    if (state_ == State::kAfterCr) {
+      EndLine(offset_);
+    } else if (state_ != State::kSeekHeader) {
+      contentEnd_ = offset_;
+      EndLine(offset_);
+    }
+    done_ = true;
+  }
+
+ private:
+  enum class State {
+    kSeekHeader,  // outside the section: jumping to the next header
+    kLineStart,   // blanks before the first unit of a line
+    kHeaderName,
+    kKeyName,
+    kValue,
+    kRestOfLine,  // nothing more to learn on this line
+    kAfterCr,     // a CR ended the line; an LF may belong to it
+  };
+  enum class LineKind { kOther, kHeader, kKey };
+
+  void StartLine(std::uint64_t at) {
+    lineStart_ = at;
+    kind_ = LineKind::kOther;
+    pendingLead_ = false;
+    lineBlankSoFar_ = true;
+    state_ = inSection_ ? State::kLineStart : State::kSeekHeader;
+  }
+
+  // Looks for a header from data[from]; the line up to data[from] is blank when
+  // lineBlankSoFar_ says so. Returns where to go on.
+  std::size_t SeekHeader(const Unit* data, std::size_t size, std::size_t from) {
+    for (std::size_t i = from; i < size;) {
+      const Unit* bracket = FindBracket(data + i, size - i);
+      if (bracket == nullptr) break;
+      const std::size_t at = static_cast<std::size_t>(bracket - data);
+      std::size_t before = at;
+      while (before > from && IsBlank(data[before - 1])) --before;
+      const bool lineStart = before > from ? IsLineBreak(data[before - 1]) : lineBlankSoFar_;
+      if (lineStart) {
+        if (before > from) lineStart_ = offset_ + before;
+        kind_ = LineKind::kHeader;
+        name_.Reset(section_.size() + 1);
+        state_ = State::kHeaderName;
+        return at + 1;
+      }
+      i = at + 1;
+    }
+    // No header in this piece: remember whether its last line is blank so far.
+    std::size_t tail = size;
+    while (tail > from && IsBlank(data[tail - 1])) --tail;
+    if (tail > from) {
+      lineBlankSoFar_ = IsLineBreak(data[tail - 1]);
+      if (lineBlankSoFar_) lineStart_ = offset_ + tail;
+    }
+    return size;
+  }
+
+  // Collects a header name from data[i] up to its ']' or the line break, which Step
+  // then handles. Returns where to go on.
+  std::size_t ScanHeaderName(const Unit* data, std::size_t size, std::size_t i) {
+    for (; i < size; ++i) {
+      const Unit unit = data[i];
+      if (pendingLead_) {
+        // The trail byte of a double-byte character, whatever it looks like.
+        pendingLead_ = false;
+        if (!IsLineBreak(unit)) {
+          name_.Add(unit);
+          continue;
+        }
+      }
+      if (unit == Unit(']') || IsLineBreak(unit)) break;
+      pendingLead_ = IsLeadUnit(unit);
+      name_.Add(unit);
+    }
+    return HandOver(data, size, i);
+  }
+
+  std::size_t SkipToLineBreak(const Unit* data, std::size_t size, std::size_t i) {
+    while (i < size && !IsLineBreak(data[i])) ++i;
+    return HandOver(data, size, i);
+  }
+
+  // Lets Step handle data[i], if any, after a run of units.
+  std::size_t HandOver(const Unit* data, std::size_t size, std::size_t i) {
+    if (i == size) return size;
+    Step(data[i], offset_ + i);
+    return i + 1;
+  }
+
+  // Handles one unit of a line; false when the unit must be handled again in the next
+  // state.
+  bool Step(Unit unit, std::uint64_t at) {
+    switch (state_) {
+      case State::kAfterCr:
+        if (unit == Unit('\n')) {
+          EndLine(at + 1);
+          return true;
+        }
+        EndLine(at);
+        return false;
+      case State::kLineStart:
+        if (IsBlank(unit)) return true;
+        if (IsLineBreak(unit)) return LineBreak(unit, at);
+        if (unit == Unit('[')) {
+          kind_ = LineKind::kHeader;
+          name_.Reset(section_.size() + 1);
+          state_ = State::kHeaderName;
+        } else if (unit == Unit(';')) {
+          state_ = State::kRestOfLine;
+        } else {
+          name_.Reset(key_.size() + 1);
+          state_ = State::kKeyName;
+          return false;  // the unit begins the key name, or is its '='
+        }
+        return true;
+      case State::kHeaderName:  // the ']' or line break that ends the name
+        if (IsLineBreak(unit)) return LineBreak(unit, at);
+        state_ = State::kRestOfLine;
+        return true;
+      case State::kKeyName:
+        if (IsLineBreak(unit)) return LineBreak(unit, at);
+        if (unit == Unit('=')) {
+          kind_ = LineKind::kKey;
+          valueStart_ = at + 1;
+          keyMatches_ = findKey_ && name_.Equals(key_);
+          value_.Reset(valueLimit_);
+          state_ = keyMatches_ && valueLimit_ > 0 ? State::kValue : State::kRestOfLine;
+        } else {
+          name_.Add(unit);
+        }
+        return true;
+      case State::kValue:
+        if (IsLineBreak(unit)) return LineBreak(unit, at);
+        value_.Add(unit);
+        return true;
+      case State::kRestOfLine:
+        if (IsLineBreak(unit)) return LineBreak(unit, at);
+        return true;
+      case State::kSeekHeader:
+        break;
+    }
+    return true;
+  }
+
+  bool LineBreak(Unit unit, std::uint64_t at) {
+    contentEnd_ = at;
+    if (unit == Unit('\r')) {
+      state_ = State::kAfterCr;
+    } else {
+      EndLine(at + 1);
+    }
+    return true;
+  }
+
+  void EndLine(std::uint64_t end) {
+    const LineExtent line{lineStart_, contentEnd_, end};
+    if (kind_ == LineKind::kHeader) {
+      OnHeader(line);
+    } else if (kind_ == LineKind::kKey && inSection_) {
+      OnKeyLine(line);
+    }
+    if (!done_) StartLine(end);
+  }
+
+  void OnHeader(const LineExtent& line) {
+    if (beforeFirstHeader_) {
+      beforeFirstHeader_ = false;
+      // Keys before the first header were the section "": it ends here.
+      if (inSection_ && sectionAnnounced_) {
+        done_ = true;
+        return;
+      }
+      inSection_ = false;
+    }
+    if (inSection_) {
+      done_ = true;  // the next section begins
+      return;
+    }
+    if (name_.Equals(section_)) {
+      inSection_ = true;
+      sectionAnnounced_ = true;
+      if (!listener_.OnSection(&line)) done_ = true;
+    }
+  }
+
+  void OnKeyLine(const LineExtent& line) {
+    if (!sectionAnnounced_) {
+      sectionAnnounced_ = true;  // the first key line before any header
+      if (!listener_.OnSection(nullptr)) {
+        done_ = true;
+        return;
+      }
+    }
+    if (!listener_.OnKey(KeyLine{line, valueStart_, keyMatches_}, value_)) done_ = true;
+  }
+
+  const StringView section_;
+  const bool findKey_;
+  const StringView key_;
+  const std::size_t valueLimit_;
+  SectionListener<Unit>& listener_;
+
+  std::uint64_t offset_ = 0;  // of the piece being scanned
+  State state_ = State::kLineStart;
+  bool done_ = false;
+  bool inSection_ = false;
+  bool beforeFirstHeader_ = true;
+  bool sectionAnnounced_ = false;
+
+  // The line being scanned.
+  std::uint64_t lineStart_ = 0;
+  std::uint64_t contentEnd_ = 0;
+  std::uint64_t valueStart_ = 0;
+  LineKind kind_ = LineKind::kOther;
+  bool lineBlankSoFar_ = true;  // while seeking a header
+  bool pendingLead_ = false;    // in a header name, a lead byte awaits its trail byte
+  bool keyMatches_ = false;
+  TrimmedText<Unit> name_;
+  TrimmedText<Unit> value_;
+};
+
+}  // namespace profilectl::portable
