@@ -1,0 +1,30 @@
+#pragma once
+// The test side of the loopback version service (version_service.py): where it
+// listens, what it answers next, and the requests it has recorded.
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace update_test {
+
+class VersionService {
+ public:
+  // The service started by with_version_service.sh.
+  static const VersionService& Get();
+
+  int port() const { return port_; }
+  // http://127.0.0.1:PORT followed by `path`.
+  std::u16string Url(std::string_view path = "/index.php/Index/soft_version") const;
+  // The answer to every following request (see version_service.py), and no requests
+  // recorded yet.
+  void Script(const nlohmann::json& scenario) const;
+  std::vector<nlohmann::json> Requests() const;
+
+ private:
+  int port_ = 0;
+  std::filesystem::path dir_;
+};
+
+}  // namespace update_test

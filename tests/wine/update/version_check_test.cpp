@@ -1,0 +1,212 @@
+// The version check end to end: the portable check with the real PostBody, message
+// boxes and process start, against the loopback service; only the window is a fake.
+#include "update/version_check.h"
+
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "service_client.h"
+#include "text/codepage.h"
+#include "update/win32_platform.h"
+
+namespace {
+
+using update_test::VersionService;
+
+// The real platform, with the version endpoint's host replaced by the loopback service.
+class LoopbackPlatform final : public update::CheckPlatform {
+ public:
+  explicit LoopbackPlatform(HWND owner) : real_(owner) {}
+  std::optional<std::u16string> Post(std::u16string_view url, std::u16string_view data) override {
+    urls.emplace_back(url);
+    const auto path = url.find(u'/', url.find(u"://") + 3);
+    std::string loopbackPath;
+    for (char16_t c : url.substr(path)) loopbackPath.push_back(static_cast<char>(c));
+    return real_.Post(VersionService::Get().Url(loopbackPath), data);
+  }
+  int Ask(std::u16string_view text, std::u16string_view title, int style) override {
+    return real_.Ask(text, title, style);
+  }
+  bool Start(std::u16string_view commandLine, int show) override { return real_.Start(commandLine, show); }
+
+  std::vector<std::u16string> urls;
+
+ private:
+  update::Win32CheckPlatform real_;
+};
+
+class RecordingWindow final : public update::CheckWindow {
+ public:
+  void FinishCheck() override { calls.push_back("finish"); }
+  void StopTimer() override { calls.push_back("timer off"); }
+  void EndProgram() override { calls.push_back("end"); }
+  std::vector<std::string> calls;
+};
+
+// Answers the message boxes of one thread from another thread, as a user would, and
+// notes what they showed.
+class BoxAnswerer {
+ public:
+  BoxAnswerer(DWORD thread, int button) : thread_(thread), button_(button), worker_([this] { Run(); }) {}
+  ~BoxAnswerer() {
+    stop_ = true;
+    worker_.join();
+  }
+  struct Box {
+    std::wstring title, text;
+    bool ok, yes, no;
+  };
+  std::vector<Box> boxes;
+
+ private:
+  static BOOL CALLBACK Find(HWND hwnd, LPARAM found) {
+    wchar_t name[16];
+    if (GetClassNameW(hwnd, name, 16) && std::wstring_view(name) == L"#32770" && IsWindowVisible(hwnd)) {
+      *reinterpret_cast<HWND*>(found) = hwnd;
+      return FALSE;
+    }
+    return TRUE;
+  }
+  void Run() {
+    while (!stop_) {
+      HWND box = nullptr;
+      EnumThreadWindows(thread_, Find, reinterpret_cast<LPARAM>(&box));
+      if (!box) {
+        Sleep(20);
+        continue;
+      }
+      Box seen;
+      wchar_t buffer[512];
+      GetWindowTextW(box, buffer, 512);
+      seen.title = buffer;
+      GetDlgItemTextW(box, 0xFFFF, buffer, 512);
+      seen.text = buffer;
+      seen.ok = GetDlgItem(box, IDOK) != nullptr;
+      seen.yes = GetDlgItem(box, IDYES) != nullptr;
+      seen.no = GetDlgItem(box, IDNO) != nullptr;
+      boxes.push_back(seen);
+      const int button = seen.ok ? IDOK : button_;
+      PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+      while (!stop_ && IsWindow(box) && IsWindowVisible(box)) Sleep(20);
+    }
+  }
+  DWORD thread_;
+  int button_;
+  std::atomic<bool> stop_{false};
+  std::thread worker_;
+};
+
+class VersionCheckOnWine : public testing::Test {
+ protected:
+  // The main window that owns the message boxes.
+  static void SetUpTestSuite() {
+    owner = CreateWindowExW(0, L"STATIC", L"Mendora", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                            nullptr, nullptr, nullptr);
+  }
+  static void TearDownTestSuite() { DestroyWindow(owner); }
+
+  void SetUp() override {
+    ASSERT_NE(owner, nullptr);
+    ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    record = std::filesystem::path(temp) / L"update_explorer_standin.txt";
+    std::filesystem::remove(record);
+    SetEnvironmentVariableW(L"EXPLORER_STANDIN_RECORD", record.c_str());
+  }
+  void TearDown() override {
+    std::filesystem::remove(record);
+    CoUninitialize();
+  }
+
+  // Runs one check against `reply`, answering an offer with `button`.
+  void Check(const std::string& reply, int button, int status = 200) {
+    service.Script({{"status", status}, {"body", reply}});
+    LoopbackPlatform platform(owner);
+    update::VersionCheck check(platform, window);
+    {
+      BoxAnswerer answerer(GetCurrentThreadId(), button);
+      check.Tick();
+      boxes = answerer.boxes;
+    }
+    ASSERT_EQ(platform.urls, std::vector<std::u16string>{std::u16string(update::kVersionEndpoint)});
+    const auto requests = service.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0]["body"], "sn=tov");
+    EXPECT_EQ(requests[0]["path"], "/index.php/Index/soft_version");
+  }
+
+  // The explorer.exe stand-in's record: command line and window state.
+  std::vector<std::string> Started() {
+    for (int i = 0; i < 500 && !std::filesystem::exists(record); ++i) Sleep(20);
+    Sleep(100);
+    std::vector<std::string> lines;
+    std::ifstream in(record);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  const VersionService& service = VersionService::Get();
+  static inline HWND owner = nullptr;
+  std::filesystem::path record;
+  RecordingWindow window;
+  std::vector<BoxAnswerer::Box> boxes;
+};
+
+TEST_F(VersionCheckOnWine, UpToDateShowsNothing) {
+  Check(R"({"result":1,"info":{"version":"2.0.0","sid":5,"must":1}})", IDNO);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(window.calls, (std::vector<std::string>{"finish", "timer off"}));
+}
+
+TEST_F(VersionCheckOnWine, FailuresShowTheNoticeAndGoOn) {
+  const struct {
+    int status;
+    std::string reply;
+  } cases[] = {
+      {200, R"({"result":"0","info":{"version":"","sid":"x","must":0}})"},
+      {500, "<html>Internal Server Error</html>"},
+      {200, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reply);
+    window.calls.clear();
+    Check(c.reply, IDYES, c.status);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, L"提示");
+    EXPECT_EQ(boxes[0].text, L"检测失败,请先使用当前版本");
+    EXPECT_TRUE(boxes[0].ok);
+    EXPECT_FALSE(boxes[0].yes);
+    EXPECT_EQ(window.calls, (std::vector<std::string>{"finish", "timer off"}));
+  }
+}
+
+TEST_F(VersionCheckOnWine, YesOpensTheDownloadPageMinimizedAndEnds) {
+  Check(R"({"result":1,"info":{"version":"2.1.0","sid":"soft-42","must":0}})", IDYES);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, L"提示");
+  EXPECT_EQ(boxes[0].text, L"发现最新版本2.1.0，是否现在更新?");
+  EXPECT_TRUE(boxes[0].yes);
+  EXPECT_TRUE(boxes[0].no);
+  EXPECT_EQ(window.calls, std::vector<std::string>{"end"});
+  const auto started = Started();
+  ASSERT_EQ(started.size(), 2u);
+  EXPECT_EQ(text::FromUtf8(started[0]), u"explorer.exe \"" + std::u16string(update::kDownloadPageBase) + u"soft-42\"");
+  EXPECT_EQ(started[1], std::to_string(SW_SHOWMINIMIZED));
+}
+
+TEST_F(VersionCheckOnWine, NoToAMandatoryUpdateEnds) {
+  Check(R"({"result":1,"info":{"version":"1.9.0","sid":3,"must":1}})", IDNO);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, L"发现最新版本1.9.0，是否现在更新?");
+  EXPECT_EQ(window.calls, std::vector<std::string>{"end"});
+  EXPECT_FALSE(std::filesystem::exists(record));
+}
+
+}  // namespace
