@@ -7,14 +7,14 @@
 #include <new>
 
 #include "repair/file_copy.h"
-#include "repair/win32_handle.h"
+#include "win32/raii.h"
 
 namespace repair {
 namespace {
 
 using fileio::Error;
 using Side = CopyFailure::Side;
-using win32::unique_handle;
+using win::unique_handle;
 
 constexpr DWORD kChunk = 1u << 20;
 // Not in every SDK's headers: a section of the file is mapped (a loaded image).

@@ -4,6 +4,8 @@
 #include <new>
 #include <vector>
 
+#include "win32/process.h"
+
 namespace repair {
 namespace {
 
@@ -11,7 +13,7 @@ const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const 
 
 class Win32Process final : public StartedProcess {
  public:
-  explicit Win32Process(win32::unique_handle process) : process_(std::move(process)) {}
+  explicit Win32Process(win::unique_handle process) : process_(std::move(process)) {}
 
   std::optional<std::uint32_t> WaitForExit(std::chrono::milliseconds timeout) override {
     const auto ms = std::clamp<long long>(timeout.count(), 0, INFINITE - 1);
@@ -22,7 +24,7 @@ class Win32Process final : public StartedProcess {
   }
 
  private:
-  win32::unique_handle process_;
+  win::unique_handle process_;
 };
 
 class Win32RepairPlatform final : public RepairPlatform {
@@ -45,8 +47,8 @@ class Win32RepairPlatform final : public RepairPlatform {
   }
 
   std::unique_ptr<StartedProcess> StartProcess(std::u16string_view commandLine, int showWindow) override {
-    win32::unique_handle process;
-    if (FAILED(StartProcessShown(commandLine, showWindow, process))) return nullptr;
+    win::unique_handle process;
+    if (FAILED(win::StartProcessShown(commandLine, showWindow, &process))) return nullptr;
     return std::make_unique<Win32Process>(std::move(process));
   }
 
@@ -54,25 +56,6 @@ class Win32RepairPlatform final : public RepairPlatform {
 };
 
 }  // namespace
-
-HRESULT StartProcessShown(std::u16string_view commandLine, int showWindow, win32::unique_handle& process) noexcept {
-  // CreateProcessW may write into its command line, so it gets a copy of its own.
-  std::unique_ptr<wchar_t[]> line(new (std::nothrow) wchar_t[commandLine.size() + 1]);
-  RETURN_HR_IF(E_OUTOFMEMORY, !line);
-  std::copy(commandLine.begin(), commandLine.end(), line.get());
-  line[commandLine.size()] = L'\0';
-
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(showWindow);
-  PROCESS_INFORMATION started{};
-  RETURN_LAST_ERROR_IF(!CreateProcessW(nullptr, line.get(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                       &started));
-  win32::unique_handle thread(started.hThread);
-  process.reset(started.hProcess);
-  return S_OK;
-}
 
 HRESULT GetApplicationFolder(std::u16string& folder) noexcept try {
   std::vector<wchar_t> buffer(MAX_PATH);

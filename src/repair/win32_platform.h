@@ -10,15 +10,9 @@
 #include <string_view>
 
 #include "repair/repair_platform.h"
-#include "repair/win32_handle.h"
+#include "win32/raii.h"
 
 namespace repair {
-
-// CreateProcessW of `commandLine` exactly as given (the platform's search finds the
-// program), shown with `showWindow`, inheriting no handles. The thread handle is closed
-// at once; `process` receives the process handle.
-[[nodiscard]] HRESULT StartProcessShown(std::u16string_view commandLine, int showWindow,
-                                        win32::unique_handle& process) noexcept;
 
 // The folder of the running executable from GetModuleFileNameW (see FolderOfModule).
 [[nodiscard]] HRESULT GetApplicationFolder(std::u16string& folder) noexcept;

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "update/com_raii.h"
+#include "win32/raii.h"
 #include "update/encode_body.h"
 
 namespace update {

@@ -13,10 +13,6 @@
 
 namespace update {
 
-// Starts `commandLine` exactly as given, with the window state `show`, without
-// inheriting handles and without waiting; the process and thread handles are closed.
-[[nodiscard]] HRESULT StartProcess(std::u16string_view commandLine, int show) noexcept;
-
 class Win32CheckPlatform final : public CheckPlatform {
  public:
   // `owner` owns the message boxes (the main window); it may be null.

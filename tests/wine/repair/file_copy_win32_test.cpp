@@ -64,7 +64,7 @@ struct FileStamp {
 };
 
 FileStamp Stamp(const fs::path& path) {
-  win32::unique_handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  win::unique_handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
   EXPECT_TRUE(file && GetFileInformationByHandle(file.get(), &info));
@@ -78,7 +78,7 @@ TEST(FileCopyExWin32, IdenticalDestinationIsNotWritten) {
   WriteFile(dir.path() / "dest.ocx", content);
   {
     // An old time stamp that any write would change.
-    win32::unique_handle file(CreateFileW((dir.path() / "dest.ocx").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+    win::unique_handle file(CreateFileW((dir.path() / "dest.ocx").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
                                           OPEN_EXISTING, 0, nullptr));
     FILETIME old{0xD53E8000, 0x01BF53EB};  // 2000-01-01
     ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &old));
@@ -101,7 +101,7 @@ TEST(FileCopyExWin32, DestinationHeldOpenWithoutSharingStaysAsItWas) {
   WriteFile(dir.path() / "source.ocx", "the new component");
   WriteFile(dir.path() / "dest.ocx", "the installed component");
   {
-    win32::unique_handle holder(CreateFileW((dir.path() / "dest.ocx").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+    win::unique_handle holder(CreateFileW((dir.path() / "dest.ocx").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                             nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);
     const CopyStatus status = FileCopyEx(Path16(dir.path() / "source.ocx"), Path16(dir.path() / "dest.ocx"));
@@ -116,7 +116,7 @@ TEST(FileCopyExWin32, SourceHeldOpenForWritingIsNotCopied) {
   TempDir dir;
   WriteFile(dir.path() / "source.ocx", "being written");
   WriteFile(dir.path() / "dest.ocx", "installed");
-  win32::unique_handle writer(CreateFileW((dir.path() / "source.ocx").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+  win::unique_handle writer(CreateFileW((dir.path() / "source.ocx").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                           nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(writer);
   const CopyStatus status = FileCopyEx(Path16(dir.path() / "source.ocx"), Path16(dir.path() / "dest.ocx"));

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "repair/component_table.h"
+#include "win32/process.h"
 #include "repair/repair_run.h"
 #include "repair/win32_platform.h"
 #include "support/temp_dir.h"
@@ -244,7 +245,7 @@ TEST_F(RepairRunWin32, SysWOW64RunReportsEachFailure) {
   WriteFile(system / "MSINET.OCX", "installed and in use");
   WriteFile(log / "gif.ocx.exit", "5");
   // A series program holds MSINET.OCX open without sharing.
-  win32::unique_handle holder(CreateFileW((system / "MSINET.OCX").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+  win::unique_handle holder(CreateFileW((system / "MSINET.OCX").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                           OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder);
 
@@ -308,14 +309,14 @@ TEST(ApplicationFolder, NoTrailingBackslashExceptAtADriveRoot) {
     const std::wstring probe = c.folder + (c.folder.ends_with(L'\\') ? L"" : L"\\") + L"appfolder_probe.exe";
     const std::wstring output = dir.path().wstring() + L"\\folder.txt";
     ASSERT_TRUE(CopyFileW((ProgramFolder() / "appfolder_probe.exe").c_str(), probe.c_str(), FALSE));
-    win32::unique_handle process;
+    win::unique_handle process;
     std::u16string commandLine;
     for (const std::wstring& part : {probe, output}) {
       commandLine.append(commandLine.empty() ? u"\"" : u" \"");
       commandLine.append(Path16(part));
       commandLine.push_back(u'"');
     }
-    ASSERT_EQ(StartProcessShown(commandLine, kShowMinimized, process), S_OK);
+    ASSERT_EQ(win::StartProcessShown(commandLine, kShowMinimized, &process), S_OK);
     ASSERT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
     DWORD code = 1;
     GetExitCodeProcess(process.get(), &code);
@@ -331,8 +332,8 @@ TEST(ApplicationFolder, NoTrailingBackslashExceptAtADriveRoot) {
 }
 
 TEST(StartProcessShown, ReportsAProgramThatCannotBeStarted) {
-  win32::unique_handle process;
-  EXPECT_TRUE(FAILED(StartProcessShown(u"no-such-program-anywhere.exe /s", kShowMinimized, process)));
+  win::unique_handle process;
+  EXPECT_TRUE(FAILED(win::StartProcessShown(u"no-such-program-anywhere.exe /s", kShowMinimized, &process)));
   EXPECT_FALSE(process);
 }
 

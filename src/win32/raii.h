@@ -1,12 +1,12 @@
 #pragma once
-// Small RAII owners for COM and automation resources, and early-return macros that
-// keep the success path straight:
+// Owners of Win32 and COM resources in the manner of WIL (unique_handle, com_ptr,
+// unique_bstr, unique_variant), and early returns that keep the success path straight:
 //
 //   RETURN_IF_FAILED(expr)     returns the HRESULT of expr when it failed
 //   RETURN_HR_IF(hr, cond)     returns hr when cond holds
-//   RETURN_LAST_ERROR_IF(cond) returns HRESULT_FROM_WIN32(GetLastError()) when cond holds
+//   RETURN_LAST_ERROR_IF(cond) returns the thread's last error as an HRESULT when cond holds
 //
-// Windows only. No _com_ptr_t, _bstr_t or ATL.
+// No _com_ptr_t, _bstr_t or ATL.
 
 #include <windows.h>
 #include <objbase.h>
@@ -16,32 +16,42 @@
 #include <string_view>
 #include <utility>
 
-#ifndef RETURN_IF_FAILED
-#define RETURN_IF_FAILED(expr)                       \
-  do {                                               \
-    const HRESULT hr_returned_ = (expr);             \
-    if (FAILED(hr_returned_)) return hr_returned_;   \
-  } while (false)
-#endif
-
-#ifndef RETURN_HR_IF
-#define RETURN_HR_IF(hr, condition)   \
-  do {                                \
-    if (condition) return (hr);       \
-  } while (false)
-#endif
-
-#ifndef RETURN_LAST_ERROR_IF
-#define RETURN_LAST_ERROR_IF(condition)                                                  \
-  do {                                                                                   \
-    if (condition) {                                                                     \
-      const DWORD error_returned_ = GetLastError();                                      \
-      return error_returned_ ? HRESULT_FROM_WIN32(error_returned_) : E_FAIL;             \
-    }                                                                                    \
-  } while (false)
-#endif
-
 namespace win {
+
+// The calling thread's last error as a failing HRESULT (E_FAIL when none was set).
+inline HRESULT LastErrorAsFailure() noexcept {
+  const DWORD code = ::GetLastError();
+  return code == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(code);
+}
+
+// Owns a handle that CloseHandle releases. NULL and INVALID_HANDLE_VALUE both mean
+// "no handle", as the Win32 functions return one or the other on failure.
+class unique_handle {
+ public:
+  unique_handle() noexcept = default;
+  explicit unique_handle(HANDLE handle) noexcept : handle_(handle) {}
+  unique_handle(unique_handle&& other) noexcept : handle_(other.release()) {}
+  unique_handle& operator=(unique_handle&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  unique_handle(const unique_handle&) = delete;
+  unique_handle& operator=(const unique_handle&) = delete;
+  ~unique_handle() { reset(); }
+
+  HANDLE get() const noexcept { return handle_; }
+  explicit operator bool() const noexcept { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE release() noexcept { return std::exchange(handle_, nullptr); }
+  // Closes the handle it holds and takes `handle`; true when the close succeeded.
+  bool reset(HANDLE handle = nullptr) noexcept {
+    const HANDLE old = std::exchange(handle_, handle);
+    if (old == nullptr || old == INVALID_HANDLE_VALUE) return true;
+    return ::CloseHandle(old) != FALSE;
+  }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
 
 // An owned interface pointer.
 template <class T>
@@ -129,3 +139,17 @@ class unique_variant : public VARIANT {
 };
 
 }  // namespace win
+
+#define RETURN_IF_FAILED(expr)                     \
+  do {                                             \
+    const HRESULT hr_returned_ = (expr);           \
+    if (FAILED(hr_returned_)) return hr_returned_; \
+  } while (false)
+#define RETURN_HR_IF(hr, condition) \
+  do {                              \
+    if (condition) return (hr);     \
+  } while (false)
+#define RETURN_LAST_ERROR_IF(condition)                        \
+  do {                                                         \
+    if (condition) return ::win::LastErrorAsFailure();         \
+  } while (false)
