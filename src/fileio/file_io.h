@@ -24,6 +24,10 @@ enum class Error {
   kOther,
 };
 
+// The Error for a system error code: an errno value on POSIX, a Win32 error code on
+// Windows.
+Error ErrorFromSystem(unsigned long code);
+
 template <class T>
 using Result = std::expected<T, Error>;
 using Status = std::expected<void, Error>;
@@ -65,8 +69,8 @@ class Appender {
   Appender& operator=(Appender&& other) noexcept;
   ~Appender();
 
-  // The file's last byte, or nothing for an empty file.
-  Result<std::optional<char>> LastByte();
+  // The last `count` bytes of the file, fewer when the file is shorter.
+  Result<std::string> LastBytes(std::size_t count);
   Status Write(std::string_view bytes);
 
  private:

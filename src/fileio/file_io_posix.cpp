@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <utility>
@@ -15,24 +16,6 @@ namespace fileio {
 namespace {
 
 constexpr std::intptr_t kClosed = -1;
-
-Error FromErrno(int code) {
-  switch (code) {
-    case ENOENT: return Error::kNotFound;
-    case ENOTDIR: return Error::kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS: return Error::kAccessDenied;
-    case ETXTBSY:
-    case EBUSY: return Error::kSharingViolation;
-    case EISDIR: return Error::kIsDirectory;
-    case ENAMETOOLONG:
-    case EINVAL: return Error::kBadName;
-    case ENOSPC:
-    case EDQUOT: return Error::kDiskFull;
-    default: return Error::kOther;
-  }
-}
 
 // Distinguishes a missing file from a missing folder, as Windows does.
 Error MissingOrPath(const std::string& path) {
@@ -64,7 +47,7 @@ Result<int> OpenFile(const Path& path, int flags, mode_t mode = 0) {
   }
   const int code = errno;
   if (code == ENOENT) return std::unexpected(MissingOrPath(*native));
-  return std::unexpected(FromErrno(code));
+  return std::unexpected(ErrorFromSystem(code));
 }
 
 Status WriteAll(int fd, std::string_view bytes) {
@@ -72,7 +55,7 @@ Status WriteAll(int fd, std::string_view bytes) {
     const ssize_t n = write(fd, bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      return std::unexpected(FromErrno(errno));
+      return std::unexpected(ErrorFromSystem(errno));
     }
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
@@ -88,6 +71,25 @@ void CloseHandle(std::intptr_t& handle) {
 }
 
 }  // namespace
+
+Error ErrorFromSystem(unsigned long code) {
+  switch (static_cast<int>(code)) {
+    case ENOENT: return Error::kNotFound;
+    case ENOTDIR: return Error::kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS: return Error::kAccessDenied;
+    case ETXTBSY:
+    case EBUSY: return Error::kSharingViolation;
+    case EISDIR: return Error::kIsDirectory;
+    case ENAMETOOLONG:
+    case EINVAL: return Error::kBadName;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return Error::kDiskFull;
+    default: return Error::kOther;
+  }
+}
 
 bool IsFile(const Path& path) {
   auto native = NativePath(path);
@@ -115,20 +117,7 @@ Result<std::size_t> Reader::Read(char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t n = read(static_cast<int>(handle_), buffer, size);
     if (n >= 0) return static_cast<std::size_t>(n);
-    if (errno != EINTR) return std::unexpected(FromErrno(errno));
-  }
-}
-
-Result<std::string> ReadAll(const Path& path) {
-  auto reader = Reader::Open(path);
-  if (!reader) return std::unexpected(reader.error());
-  std::string content;
-  char buffer[64 * 1024];
-  for (;;) {
-    auto n = reader->Read(buffer, sizeof buffer);
-    if (!n) return std::unexpected(n.error());
-    if (*n == 0) return content;
-    content.append(buffer, *n);
+    if (errno != EINTR) return std::unexpected(ErrorFromSystem(errno));
   }
 }
 
@@ -153,13 +142,13 @@ Status ReplaceContent(const Path& path, std::string_view content, bool durable) 
   if (fd < 0) {
     const int code = errno;
     if (code == ENOENT) return std::unexpected(MissingOrPath(target));
-    return std::unexpected(FromErrno(code));
+    return std::unexpected(ErrorFromSystem(code));
   }
   Status status = WriteAll(fd, content);
-  if (status && fchmod(fd, mode) != 0) status = std::unexpected(FromErrno(errno));
-  if (status && durable && fsync(fd) != 0) status = std::unexpected(FromErrno(errno));
-  if (close(fd) != 0 && status) status = std::unexpected(FromErrno(errno));
-  if (status && rename(temp.c_str(), target.c_str()) != 0) status = std::unexpected(FromErrno(errno));
+  if (status && fchmod(fd, mode) != 0) status = std::unexpected(ErrorFromSystem(errno));
+  if (status && durable && fsync(fd) != 0) status = std::unexpected(ErrorFromSystem(errno));
+  if (close(fd) != 0 && status) status = std::unexpected(ErrorFromSystem(errno));
+  if (status && rename(temp.c_str(), target.c_str()) != 0) status = std::unexpected(ErrorFromSystem(errno));
   if (!status) unlink(temp.c_str());
   return status;
 }
@@ -180,13 +169,13 @@ Appender& Appender::operator=(Appender&& other) noexcept {
 }
 Appender::~Appender() { CloseHandle(handle_); }
 
-Result<std::optional<char>> Appender::LastByte() {
+Result<std::string> Appender::LastBytes(std::size_t count) {
   struct stat st;
-  if (fstat(static_cast<int>(handle_), &st) != 0) return std::unexpected(FromErrno(errno));
-  if (st.st_size == 0) return std::optional<char>();
-  char last;
-  if (pread(static_cast<int>(handle_), &last, 1, st.st_size - 1) != 1) return std::unexpected(FromErrno(errno));
-  return std::optional<char>(last);
+  if (fstat(static_cast<int>(handle_), &st) != 0) return std::unexpected(ErrorFromSystem(errno));
+  std::string tail(std::min<std::size_t>(count, static_cast<std::size_t>(st.st_size)), '\0');
+  const auto got = pread(static_cast<int>(handle_), tail.data(), tail.size(), st.st_size - tail.size());
+  if (got != static_cast<ssize_t>(tail.size())) return std::unexpected(got < 0 ? ErrorFromSystem(errno) : Error::kOther);
+  return tail;
 }
 
 Status Appender::Write(std::string_view bytes) { return WriteAll(static_cast<int>(handle_), bytes); }

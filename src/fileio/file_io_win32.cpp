@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "fileio/file_io.h"
@@ -17,23 +18,12 @@ bool IsDirectory(const Path& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The Error of the thread's last error; access denied on a folder means that a folder
+// stands where a file should be.
 Error FromLastError(const Path& path, DWORD code = GetLastError()) {
-  switch (code) {
-    case ERROR_FILE_NOT_FOUND: return Error::kNotFound;
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_BAD_NETPATH: return Error::kPathNotFound;
-    case ERROR_ACCESS_DENIED: return IsDirectory(path) ? Error::kIsDirectory : Error::kAccessDenied;
-    case ERROR_WRITE_PROTECT: return Error::kAccessDenied;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: return Error::kSharingViolation;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_DIRECTORY: return Error::kBadName;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return Error::kDiskFull;
-    default: return Error::kOther;
-  }
+  const Error error = ErrorFromSystem(code);
+  return error == Error::kAccessDenied && code == ERROR_ACCESS_DENIED && IsDirectory(path) ? Error::kIsDirectory
+                                                                                           : error;
 }
 
 bool IsUsableName(const Path& path) { return !path.empty() && path.find(u'\0') == Path::npos; }
@@ -69,6 +59,28 @@ Path FolderOf(const Path& path) {
 
 }  // namespace
 
+Error ErrorFromSystem(unsigned long code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND: return Error::kNotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+    case ERROR_INVALID_DRIVE: return Error::kPathNotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_PRIVILEGE_NOT_HELD: return Error::kAccessDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE: return Error::kSharingViolation;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_DIRECTORY: return Error::kBadName;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return Error::kDiskFull;
+    default: return Error::kOther;
+  }
+}
+
 bool IsFile(const Path& path) {
   if (!IsUsableName(path)) return false;
   const DWORD attributes = GetFileAttributesW(Wide(path));
@@ -96,19 +108,6 @@ Result<std::size_t> Reader::Read(char* buffer, std::size_t size) {
   const DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
   if (!ReadFile(Native(handle_), buffer, want, &got, nullptr)) return std::unexpected(FromLastError(u""));
   return got;
-}
-
-Result<std::string> ReadAll(const Path& path) {
-  auto reader = Reader::Open(path);
-  if (!reader) return std::unexpected(reader.error());
-  std::string content;
-  char buffer[64 * 1024];
-  for (;;) {
-    auto n = reader->Read(buffer, sizeof buffer);
-    if (!n) return std::unexpected(n.error());
-    if (*n == 0) return content;
-    content.append(buffer, *n);
-  }
 }
 
 Status ReplaceContent(const Path& path, std::string_view content, bool durable) {
@@ -160,18 +159,17 @@ Appender& Appender::operator=(Appender&& other) noexcept {
 }
 Appender::~Appender() { CloseIfOpen(handle_); }
 
-Result<std::optional<char>> Appender::LastByte() {
+Result<std::string> Appender::LastBytes(std::size_t count) {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(Native(handle_), &size)) return std::unexpected(FromLastError(u""));
-  if (size.QuadPart == 0) return std::optional<char>();
-  LARGE_INTEGER last;
-  last.QuadPart = size.QuadPart - 1;
-  char byte = 0;
+  std::string tail(static_cast<std::size_t>(std::min<LONGLONG>(static_cast<LONGLONG>(count), size.QuadPart)), '\0');
+  LARGE_INTEGER start;
+  start.QuadPart = size.QuadPart - static_cast<LONGLONG>(tail.size());
   DWORD got = 0;
-  if (!SetFilePointerEx(Native(handle_), last, nullptr, FILE_BEGIN) ||
-      !ReadFile(Native(handle_), &byte, 1, &got, nullptr) || got != 1)
+  if (!SetFilePointerEx(Native(handle_), start, nullptr, FILE_BEGIN) ||
+      !ReadFile(Native(handle_), tail.data(), static_cast<DWORD>(tail.size()), &got, nullptr) || got != tail.size())
     return std::unexpected(FromLastError(u""));
-  return std::optional<char>(byte);
+  return tail;
 }
 
 Status Appender::Write(std::string_view bytes) {

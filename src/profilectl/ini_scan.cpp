@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -247,17 +249,27 @@ bool IsSectionLine(std::string_view line) {
   return facts.IsSectionLine();
 }
 
+// The ANSI form of the section's header line; nothing when the code page cannot hold
+// the name, which then cannot stand in the file.
+std::optional<std::string> HeaderLine(std::u16string_view section) {
+  auto name = text::ToAnsiExact(section);
+  if (!name) return std::nullopt;
+  std::string line;
+  line.reserve(name->size() + 2);
+  line.append(1, '[').append(*name).append(1, ']');
+  return line;
+}
+
 Outcome<bool> SectionExists(const fileio::Path& path, std::u16string_view section) {
-  const auto header = text::ToAnsiExact(u"[" + std::u16string(section) + u"]");
+  const auto header = HeaderLine(section);
   auto stream = Open(path, header ? header->size() : 0);
   if (!stream) return std::unexpected(stream.error());
-  // A name the code page cannot hold cannot stand in the file.
   if (!header) return false;
   return stream->SkipPast(*header);
 }
 
 Outcome<bool> KeyInSection(const fileio::Path& path, std::u16string_view section, std::u16string_view key) {
-  const auto header = text::ToAnsiExact(u"[" + std::u16string(section) + u"]");
+  const auto header = HeaderLine(section);
   const auto keyBytes = text::ToAnsiExact(key);
   auto stream = Open(path, std::max(header ? header->size() : 0, keyBytes ? keyBytes->size() : 0));
   if (!stream) return std::unexpected(stream.error());

@@ -77,13 +77,13 @@ Outcome<bool> TesvarCore::Sav_Key(std::u16string_view 扇区, std::u16string_vie
 Outcome<void> TesvarCore::AppendSectionHeader(const fileio::Path& file, std::u16string_view section) {
   auto appender = fileio::Appender::Open(file);
   if (!appender) return std::unexpected(FromFileError(appender.error()));
-  auto last = appender->LastByte();
+  auto last = appender->LastBytes(1);
   if (!last) return std::unexpected(FromFileError(last.error()));
 
   std::string line;
   // A last line without its line break stays a line of its own.
-  if (*last && **last != '\r' && **last != '\n') line = "\r\n";
-  line += "[" + text::ToAnsi(section) + "]\r\n";
+  if (!last->empty() && last->back() != '\r' && last->back() != '\n') line.append("\r\n");
+  line.append(1, '[').append(text::ToAnsi(section)).append("]\r\n");
   if (auto written = appender->Write(line); !written) return std::unexpected(FromFileError(written.error()));
   return {};
 }

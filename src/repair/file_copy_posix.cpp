@@ -44,27 +44,10 @@ class UniqueFd {
   int fd_;
 };
 
-Error FromErrno(int code) noexcept {
-  switch (code) {
-    case ENOENT: return Error::kNotFound;
-    case ENOTDIR: return Error::kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS: return Error::kAccessDenied;
-    case ETXTBSY:
-    case EBUSY: return Error::kSharingViolation;
-    case EISDIR: return Error::kIsDirectory;
-    case ENAMETOOLONG:
-    case EINVAL: return Error::kBadName;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG: return Error::kDiskFull;
-    default: return Error::kOther;
-  }
-}
-
 std::unexpected<CopyFailure> Fail(Side side, Error error) noexcept { return std::unexpected(CopyFailure{side, error}); }
-std::unexpected<CopyFailure> FailErrno(Side side, int code = errno) noexcept { return Fail(side, FromErrno(code)); }
+std::unexpected<CopyFailure> FailErrno(Side side, int code = errno) noexcept {
+  return Fail(side, fileio::ErrorFromSystem(code));
+}
 
 bool IsUsableName(const fileio::Path& path) { return !path.empty() && path.find(u'\0') == fileio::Path::npos; }
 
@@ -162,7 +145,7 @@ CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileNam
     fd = UniqueFd(open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!fd && errno != EEXIST) {
       const int code = errno;
-      return Fail(Side::kDestination, code == ENOENT ? Error::kPathNotFound : FromErrno(code));
+      return Fail(Side::kDestination, code == ENOENT ? Error::kPathNotFound : fileio::ErrorFromSystem(code));
     }
   }
   if (!fd) return Fail(Side::kDestination, Error::kOther);

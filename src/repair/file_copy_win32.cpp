@@ -17,36 +17,12 @@ using Side = CopyFailure::Side;
 using win::unique_handle;
 
 constexpr DWORD kChunk = 1u << 20;
-// Not in every SDK's headers: a section of the file is mapped (a loaded image).
-constexpr DWORD kUserMappedFile = 1224;
 
 const wchar_t* Wide(const fileio::Path& path) { return reinterpret_cast<const wchar_t*>(path.c_str()); }
 
-Error FromCode(DWORD code) noexcept {
-  switch (code) {
-    case ERROR_FILE_NOT_FOUND: return Error::kNotFound;
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_BAD_NETPATH:
-    case ERROR_INVALID_DRIVE: return Error::kPathNotFound;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT:
-    case ERROR_PRIVILEGE_NOT_HELD: return Error::kAccessDenied;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case kUserMappedFile: return Error::kSharingViolation;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_DIRECTORY: return Error::kBadName;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return Error::kDiskFull;
-    default: return Error::kOther;
-  }
-}
-
 std::unexpected<CopyFailure> Fail(Side side, Error error) noexcept { return std::unexpected(CopyFailure{side, error}); }
 std::unexpected<CopyFailure> FailLastError(Side side, DWORD code = GetLastError()) noexcept {
-  return Fail(side, FromCode(code));
+  return Fail(side, fileio::ErrorFromSystem(code));
 }
 
 bool IsUsableName(const fileio::Path& path) { return !path.empty() && path.find(u'\0') == fileio::Path::npos; }
@@ -126,14 +102,14 @@ CopyStatus CopyData(HANDLE from, HANDLE to) {
 // for missing rights and for a loaded component. A loaded one refuses to be opened for
 // writing with a sharing error; that tells the two apart.
 Error ReplaceError(const fileio::Path& destination, DWORD code) {
-  if (code != ERROR_ACCESS_DENIED) return FromCode(code);
+  if (code != ERROR_ACCESS_DENIED) return fileio::ErrorFromSystem(code);
   const DWORD attributes = GetFileAttributesW(Wide(destination));
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return Error::kAccessDenied;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Error::kIsDirectory;
   unique_handle probe(CreateFileW(Wide(destination), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (probe) return Error::kAccessDenied;
-  const Error probed = FromCode(GetLastError());
+  const Error probed = fileio::ErrorFromSystem(GetLastError());
   return probed == Error::kSharingViolation ? probed : Error::kAccessDenied;
 }
 
@@ -157,7 +133,8 @@ CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileNam
     if (!file) {
       const DWORD code = GetLastError();
       if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)
-        return Fail(Side::kDestination, code == ERROR_FILE_NOT_FOUND ? Error::kPathNotFound : FromCode(code));
+        return Fail(Side::kDestination,
+                    code == ERROR_FILE_NOT_FOUND ? Error::kPathNotFound : fileio::ErrorFromSystem(code));
     }
   }
   if (!file) return Fail(Side::kDestination, Error::kOther);

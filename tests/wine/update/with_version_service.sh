@@ -7,7 +7,9 @@
 #   VERSION_SERVICE_PORT  the port
 #   VERSION_SERVICE_DIR   the service's folder (scenario.json, requests.jsonl), as a
 #                         Windows path
-# The service is stopped when the program ends.
+# The service is stopped when the program ends. When VERSION_SERVICE_PORT is already
+# set, the service listens on that port (for programs built with a fixed service
+# address).
 set -euo pipefail
 
 program=$1
@@ -24,7 +26,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-python3 "$here/version_service.py" --dir "$dir" &
+python3 "$here/version_service.py" --dir "$dir" --port "${VERSION_SERVICE_PORT:-0}" &
 service=$!
 for _ in $(seq 300); do
   [ -s "$dir/port" ] && break

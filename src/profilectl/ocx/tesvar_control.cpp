@@ -1,0 +1,663 @@
+#include "tesvar_control.h"
+
+#include <new>
+#include <string>
+
+#include "about_form.h"
+#include "module.h"
+#include "tesvar_identity.h"
+#include "type_dispatch.h"
+
+namespace tesvar {
+namespace {
+
+using profilectl::ControlError;
+using profilectl::Outcome;
+
+constexpr wchar_t kControlWindowClass[] = L"TesvarControlWindow";
+constexpr wchar_t kErrorSource[] = L"TesvarLib.Tesvar";
+
+// The fixed extent in HIMETRIC (0.01 mm), as containers exchange it.
+constexpr LONG kSideHimetric = (kSideTwips * 2540 + 720) / 1440;
+
+std::u16string_view View(BSTR text) {
+  return text ? std::u16string_view(reinterpret_cast<const char16_t*>(text), SysStringLen(text))
+              : std::u16string_view();
+}
+
+BSTR MakeBstr(std::u16string_view text) {
+  return SysAllocStringLen(reinterpret_cast<const wchar_t*>(text.data()), static_cast<UINT>(text.size()));
+}
+
+VARIANT_BOOL Boolean(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
+
+int ScreenDpi() {
+  HDC dc = GetDC(nullptr);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
+  if (dc) ReleaseDC(nullptr, dc);
+  return dpi > 0 ? dpi : 96;
+}
+
+// The control's side in pixels at the real DPI: 34 at 96 DPI.
+int SidePixels() { return MulDiv(kSideTwips, ScreenDpi(), 1440); }
+
+wil::unique_hicon LoadControlIcon(int width, int height) {
+  return wil::unique_hicon(static_cast<HICON>(
+      LoadImageW(module::Handle(), MAKEINTRESOURCEW(kIconId), IMAGE_ICON, width, height, 0)));
+}
+
+// The design-time picture: the icon, scaled into the control's window.
+LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    if (auto icon = LoadControlIcon(client.right, client.bottom)) {
+      DrawIconEx(dc, 0, 0, icon.get(), client.right, client.bottom, 0, nullptr, DI_NORMAL);
+    }
+    EndPaint(window, &paint);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HRESULT RegisterControlWindowClass() {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (GetClassInfoExW(module::Handle(), kControlWindowClass, &wc)) return S_OK;
+  wc.lpfnWndProc = ControlWindowProc;
+  wc.hInstance = module::Handle();
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kControlWindowClass;
+  RETURN_LAST_ERROR_IF(!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS);
+  return S_OK;
+}
+
+// Runs a member body; an exception from the core (out of memory) becomes a status.
+template <class Body>
+HRESULT Guarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+void SetErrorInfoFor(const ControlError& error) {
+  wil::com_ptr<ICreateErrorInfo> create;
+  if (FAILED(CreateErrorInfo(create.put()))) return;
+  const std::u16string description = error.Description();
+  create->SetGUID(kInterfaceId);
+  create->SetSource(const_cast<LPOLESTR>(kErrorSource));
+  create->SetDescription(const_cast<LPOLESTR>(reinterpret_cast<const wchar_t*>(description.c_str())));
+  if (auto info = create.query<IErrorInfo>()) SetErrorInfo(0, info.get());
+}
+
+void FillException(EXCEPINFO* exception, const ControlError& error) {
+  if (!exception) return;
+  *exception = EXCEPINFO{};
+  exception->scode = error.Status();
+  exception->bstrSource = SysAllocString(kErrorSource);
+  exception->bstrDescription = MakeBstr(error.Description());
+}
+
+void ClearException(EXCEPINFO& exception) {
+  SysFreeString(exception.bstrSource);
+  SysFreeString(exception.bstrDescription);
+  SysFreeString(exception.bstrHelpFile);
+  exception = EXCEPINFO{};
+}
+
+}  // namespace
+
+void HostMessages::Show(std::u16string_view text, std::u16string_view title, int style) {
+  const std::wstring wideText(text.begin(), text.end()), wideTitle(title.begin(), title.end());
+  MessageBoxW(control_.HostWindow(), wideText.c_str(), wideTitle.c_str(), static_cast<UINT>(style));
+}
+
+HRESULT TesvarControl::Create(REFIID iid, void** out) noexcept {
+  return Guarded([&] {
+    wil::com_ptr<ITypeInfo> info;
+    RETURN_IF_FAILED(LoadInterfaceTypeInfo(kInterfaceId, info.put()));
+    return Make(iid, out, std::move(info), profilectl::MakeSystemProfileStore());
+  });
+}
+
+TesvarControl::TesvarControl(wil::com_ptr<ITypeInfo> typeInfo, std::unique_ptr<profilectl::ProfileStore> store)
+    : typeInfo_(std::move(typeInfo)),
+      store_(std::move(store)),
+      messages_(*this),
+      core_(*store_, messages_),
+      events_(new EventsConnectionPoint(this)) {}
+
+TesvarControl::~TesvarControl() {
+  events_->Detach();
+  if (window_) DestroyWindow(window_);
+}
+
+HWND TesvarControl::HostWindow() const {
+  HWND window = nullptr;
+  if (inPlaceSite_ && SUCCEEDED(inPlaceSite_->GetWindow(&window)) && window) return GetAncestor(window, GA_ROOT);
+  if (clientSite_) {
+    if (auto site = clientSite_.query<IOleWindow>(); site && SUCCEEDED(site->GetWindow(&window)) && window) {
+      return GetAncestor(window, GA_ROOT);
+    }
+  }
+  return GetActiveWindow();
+}
+
+HRESULT TesvarControl::Failed(const ControlError& error) noexcept {
+  lastError_ = error;
+  SetErrorInfoFor(error);
+  return error.Status();
+}
+
+// ---- IDispatch --------------------------------------------------------------------
+
+STDMETHODIMP TesvarControl::GetTypeInfoCount(UINT* count) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, count);
+  *count = 1;
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::GetTypeInfo(UINT index, LCID, ITypeInfo** out) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, out);
+  *out = nullptr;
+  RETURN_HR_IF(DISP_E_BADINDEX, index != 0);
+  return typeInfo_.copy_to(out);
+}
+
+STDMETHODIMP TesvarControl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept {
+  RETURN_HR_IF(DISP_E_UNKNOWNINTERFACE, iid != IID_NULL);
+  return DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
+}
+
+STDMETHODIMP TesvarControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO* exception, UINT* argErr) noexcept {
+  RETURN_HR_IF(DISP_E_UNKNOWNINTERFACE, iid != IID_NULL);
+  CoercedArguments args;
+  RETURN_IF_FAILED(args.Prepare(typeInfo_.get(), id, flags, params, argErr));
+
+  lastError_.reset();
+  EXCEPINFO inner{};
+  HRESULT hr = DispInvoke(static_cast<ITesvar*>(this), typeInfo_.get(), id, flags, args.Get(), result, &inner, argErr);
+  if (lastError_) {
+    ClearException(inner);
+    FillException(exception, *lastError_);
+    lastError_.reset();
+    hr = DISP_E_EXCEPTION;
+  } else if (exception && hr == DISP_E_EXCEPTION) {
+    *exception = inner;
+  } else {
+    ClearException(inner);
+  }
+  return hr;
+}
+
+// ---- _Tesvar ----------------------------------------------------------------------
+
+STDMETHODIMP TesvarControl::get_FileName(BSTR* value) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, value);
+  *value = MakeBstr(core_.FileName());
+  return *value ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP TesvarControl::put_FileName(BSTR value) noexcept {
+  return Guarded([&] {
+    core_.SetFileName(std::u16string(View(value)));
+    return S_OK;
+  });
+}
+
+STDMETHODIMP TesvarControl::Load_Key(BSTR 扇区, BSTR 键值, short* 数据缓冲, VARIANT_BOOL* 错误处理,
+                                     BSTR* result) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, result);
+  *result = nullptr;
+  RETURN_HR_IF(E_POINTER, !数据缓冲 || !错误处理);
+  return Guarded([&] {
+    const Outcome<std::u16string> value = core_.Load_Key(View(扇区), View(键值), *数据缓冲, *错误处理);
+    *result = MakeBstr(value ? std::u16string_view(*value) : std::u16string_view());
+    if (!value) return Failed(value.error());
+    return *result ? S_OK : E_OUTOFMEMORY;
+  });
+}
+
+STDMETHODIMP TesvarControl::Sav_Key(BSTR 扇区, BSTR 键值, BSTR 数据, VARIANT_BOOL* 错误处理,
+                                    VARIANT_BOOL* result) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, result);
+  *result = VARIANT_FALSE;
+  RETURN_HR_IF_NULL(E_POINTER, 错误处理);
+  return Guarded([&] {
+    const Outcome<bool> written = core_.Sav_Key(View(扇区), View(键值), View(数据), *错误处理);
+    if (!written) return Failed(written.error());
+    *result = Boolean(*written);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP TesvarControl::Dir扇区(BSTR 扇区, VARIANT_BOOL* result) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, result);
+  *result = VARIANT_FALSE;
+  return Guarded([&] {
+    const Outcome<bool> found = core_.Dir扇区(View(扇区));
+    if (!found) return Failed(found.error());
+    *result = Boolean(*found);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP TesvarControl::Dir键值(BSTR 扇区, BSTR 键值, VARIANT_BOOL* result) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, result);
+  *result = VARIANT_FALSE;
+  return Guarded([&] {
+    const Outcome<bool> found = core_.Dir键值(View(扇区), View(键值));
+    if (!found) return Failed(found.error());
+    *result = Boolean(*found);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP TesvarControl::Del扇区(BSTR 扇区) noexcept {
+  return Guarded([&] {
+    const Outcome<void> done = core_.Del扇区(View(扇区));
+    return done ? S_OK : Failed(done.error());
+  });
+}
+
+STDMETHODIMP TesvarControl::Del键值(BSTR 扇区, BSTR 键值) noexcept {
+  return Guarded([&] {
+    const Outcome<void> done = core_.Del键值(View(扇区), View(键值));
+    return done ? S_OK : Failed(done.error());
+  });
+}
+
+STDMETHODIMP TesvarControl::Del数据(BSTR 扇区, BSTR 键值) noexcept {
+  return Guarded([&] {
+    const Outcome<void> done = core_.Del数据(View(扇区), View(键值));
+    return done ? S_OK : Failed(done.error());
+  });
+}
+
+STDMETHODIMP TesvarControl::NewFile(BSTR* nPathName, VARIANT_BOOL* result) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, result);
+  *result = VARIANT_FALSE;
+  RETURN_HR_IF_NULL(E_POINTER, nPathName);
+  return Guarded([&] {
+    const Outcome<bool> exists = core_.NewFile(View(*nPathName));
+    if (!exists) return Failed(exists.error());
+    *result = Boolean(*exists);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP TesvarControl::Readme(VARIANT_BOOL* Show_S) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, Show_S);
+  const bool modal = *Show_S == VARIANT_TRUE;
+  if (FAILED(ShowAboutForm(HostWindow(), modal))) return Failed({profilectl::ErrorNumber::kInvalidCall});
+  return S_OK;
+}
+
+// ---- IOleObject -------------------------------------------------------------------
+
+STDMETHODIMP TesvarControl::SetClientSite(IOleClientSite* site) noexcept {
+  clientSite_ = wil::com_ptr<IOleClientSite>(site);
+  ReadUserMode();
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::GetClientSite(IOleClientSite** site) noexcept { return clientSite_.copy_to(site); }
+
+STDMETHODIMP TesvarControl::SetHostNames(LPCOLESTR, LPCOLESTR) noexcept { return S_OK; }
+
+STDMETHODIMP TesvarControl::Close(DWORD) noexcept {
+  InPlaceDeactivate();
+  if (adviseHolder_) adviseHolder_->SendOnClose();
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::SetMoniker(DWORD, IMoniker*) noexcept { return E_NOTIMPL; }
+
+STDMETHODIMP TesvarControl::GetMoniker(DWORD, DWORD, IMoniker** moniker) noexcept {
+  if (moniker) *moniker = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP TesvarControl::InitFromData(IDataObject*, BOOL, DWORD) noexcept { return E_NOTIMPL; }
+
+STDMETHODIMP TesvarControl::GetClipboardData(DWORD, IDataObject** data) noexcept {
+  if (data) *data = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP TesvarControl::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG, HWND parent,
+                                   LPCRECT posRect) noexcept {
+  switch (verb) {
+    case OLEIVERB_PRIMARY:
+    case OLEIVERB_SHOW:
+    case OLEIVERB_INPLACEACTIVATE:
+    case OLEIVERB_UIACTIVATE:
+      return InPlaceActivate(activeSite, parent, posRect);
+    case OLEIVERB_HIDE:
+      if (window_) ShowWindow(window_, SW_HIDE);
+      return S_OK;
+    default:
+      if (verb > 0) {  // an unknown positive verb runs the primary one
+        const HRESULT hr = InPlaceActivate(activeSite, parent, posRect);
+        return FAILED(hr) ? hr : OLEOBJ_S_INVALIDVERB;
+      }
+      return E_NOTIMPL;
+  }
+}
+
+STDMETHODIMP TesvarControl::EnumVerbs(IEnumOLEVERB** verbs) noexcept { return OleRegEnumVerbs(kClassId, verbs); }
+STDMETHODIMP TesvarControl::Update() noexcept { return S_OK; }
+STDMETHODIMP TesvarControl::IsUpToDate() noexcept { return S_OK; }
+
+STDMETHODIMP TesvarControl::GetUserClassID(CLSID* clsid) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, clsid);
+  *clsid = kClassId;
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::GetUserType(DWORD form, LPOLESTR* type) noexcept {
+  return OleRegGetUserType(kClassId, form, type);
+}
+
+// The control keeps its size whatever the container asks; an active control tells
+// its site where it really is.
+STDMETHODIMP TesvarControl::SetExtent(DWORD aspect, SIZEL* size) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, size);
+  RETURN_HR_IF(DV_E_DVASPECT, aspect != DVASPECT_CONTENT);
+  if (window_) {
+    RECT pos;
+    GetWindowRect(window_, &pos);
+    MapWindowPoints(nullptr, GetParent(window_), reinterpret_cast<POINT*>(&pos), 2);
+    pos.right = pos.left + MulDiv(size->cx, ScreenDpi(), 2540);
+    pos.bottom = pos.top + MulDiv(size->cy, ScreenDpi(), 2540);
+    PlaceWindow(pos);
+  }
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::GetExtent(DWORD aspect, SIZEL* size) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, size);
+  RETURN_HR_IF(DV_E_DVASPECT, aspect != DVASPECT_CONTENT);
+  *size = {kSideHimetric, kSideHimetric};
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::Advise(IAdviseSink* sink, DWORD* connection) noexcept {
+  if (!adviseHolder_) RETURN_IF_FAILED(CreateOleAdviseHolder(adviseHolder_.put()));
+  return adviseHolder_->Advise(sink, connection);
+}
+
+STDMETHODIMP TesvarControl::Unadvise(DWORD connection) noexcept {
+  RETURN_HR_IF(OLE_E_NOCONNECTION, !adviseHolder_);
+  return adviseHolder_->Unadvise(connection);
+}
+
+STDMETHODIMP TesvarControl::EnumAdvise(IEnumSTATDATA** advise) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, advise);
+  *advise = nullptr;
+  return adviseHolder_ ? adviseHolder_->EnumAdvise(advise) : S_OK;
+}
+
+STDMETHODIMP TesvarControl::GetMiscStatus(DWORD, DWORD* status) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, status);
+  *status = kMiscStatus;
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::SetColorScheme(LOGPALETTE*) noexcept { return E_NOTIMPL; }
+
+// ---- IOleControl ------------------------------------------------------------------
+
+STDMETHODIMP TesvarControl::GetControlInfo(CONTROLINFO* info) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, info);
+  info->hAccel = nullptr;
+  info->cAccel = 0;
+  info->dwFlags = 0;
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::OnMnemonic(MSG*) noexcept { return E_NOTIMPL; }
+
+STDMETHODIMP TesvarControl::OnAmbientPropertyChange(DISPID id) noexcept {
+  if (id == DISPID_AMBIENT_USERMODE || id == DISPID_UNKNOWN) {
+    ReadUserMode();
+    UpdateVisibility();
+  }
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::FreezeEvents(BOOL) noexcept { return S_OK; }
+
+// ---- in-place activation ----------------------------------------------------------
+
+void TesvarControl::ReadUserMode() noexcept {
+  userMode_ = true;
+  auto ambient = clientSite_.query<IDispatch>();
+  if (!ambient) return;
+  DISPPARAMS none{};
+  VARIANT value;
+  VariantInit(&value);
+  if (SUCCEEDED(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                &value, nullptr, nullptr)) &&
+      SUCCEEDED(VariantChangeType(&value, &value, 0, VT_BOOL))) {
+    userMode_ = V_BOOL(&value) != VARIANT_FALSE;
+  }
+  VariantClear(&value);
+}
+
+// Invisible at run time: the icon shows only in a form designer.
+void TesvarControl::UpdateVisibility() noexcept {
+  if (window_) ShowWindow(window_, userMode_ ? SW_HIDE : SW_SHOWNA);
+}
+
+HRESULT TesvarControl::InPlaceActivate(IOleClientSite* activeSite, HWND parent, LPCRECT posRect) noexcept {
+  if (inPlaceSite_) {
+    UpdateVisibility();
+    return S_OK;
+  }
+  wil::com_ptr<IOleClientSite> site = activeSite ? wil::com_ptr<IOleClientSite>(activeSite) : clientSite_;
+  RETURN_HR_IF(E_UNEXPECTED, !site);
+  auto inPlace = site.query<IOleInPlaceSite>();
+  RETURN_HR_IF(E_NOINTERFACE, !inPlace);
+  RETURN_HR_IF(E_FAIL, inPlace->CanInPlaceActivate() != S_OK);
+  RETURN_IF_FAILED(inPlace->OnInPlaceActivate());
+
+  HWND container = nullptr;
+  if (FAILED(inPlace->GetWindow(&container)) || !container) container = parent;
+  RECT pos{}, clip{};
+  wil::com_ptr<IOleInPlaceFrame> frame;
+  wil::com_ptr<IOleInPlaceUIWindow> document;
+  OLEINPLACEFRAMEINFO frameInfo{};
+  frameInfo.cb = sizeof frameInfo;
+  if (FAILED(inPlace->GetWindowContext(frame.put(), document.put(), &pos, &clip, &frameInfo)) && posRect) {
+    pos = *posRect;
+  }
+
+  HRESULT hr = RegisterControlWindowClass();
+  if (SUCCEEDED(hr)) {
+    const int side = SidePixels();
+    window_ = CreateWindowExW(0, kControlWindowClass, L"", WS_CHILD | WS_CLIPSIBLINGS, pos.left, pos.top, side, side,
+                              container, nullptr, module::Handle(), nullptr);
+    if (!window_) hr = HRESULT_FROM_WIN32(GetLastError());
+  }
+  if (FAILED(hr)) {
+    inPlace->OnInPlaceDeactivate();
+    return hr;
+  }
+  inPlaceSite_ = inPlace;
+  PlaceWindow(pos);
+  UpdateVisibility();
+  return S_OK;
+}
+
+// Puts the window at pos's top left corner at the fixed size, and tells the site
+// when the rectangle it asked for is not the one the control takes.
+void TesvarControl::PlaceWindow(const RECT& pos) noexcept {
+  if (!window_ || placing_) return;
+  const int side = SidePixels();
+  const RECT fixed{pos.left, pos.top, pos.left + side, pos.top + side};
+  MoveWindow(window_, fixed.left, fixed.top, side, side, TRUE);
+  if (inPlaceSite_ && (pos.right != fixed.right || pos.bottom != fixed.bottom)) {
+    placing_ = true;
+    inPlaceSite_->OnPosRectChange(&fixed);
+    placing_ = false;
+  }
+}
+
+STDMETHODIMP TesvarControl::GetWindow(HWND* window) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, window);
+  *window = window_;
+  return window_ ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP TesvarControl::ContextSensitiveHelp(BOOL) noexcept { return E_NOTIMPL; }
+
+STDMETHODIMP TesvarControl::InPlaceDeactivate() noexcept {
+  if (!inPlaceSite_) return S_OK;
+  if (window_) DestroyWindow(window_);
+  window_ = nullptr;
+  auto site = std::move(inPlaceSite_);
+  site->OnInPlaceDeactivate();
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::UIDeactivate() noexcept { return S_OK; }
+
+STDMETHODIMP TesvarControl::SetObjectRects(LPCRECT pos, LPCRECT) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, pos);
+  PlaceWindow(*pos);
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::ReactivateAndUndo() noexcept { return INPLACE_E_NOTUNDOABLE; }
+STDMETHODIMP TesvarControl::TranslateAccelerator(LPMSG) noexcept { return S_FALSE; }
+STDMETHODIMP TesvarControl::OnFrameWindowActivate(BOOL) noexcept { return S_OK; }
+STDMETHODIMP TesvarControl::OnDocWindowActivate(BOOL) noexcept { return S_OK; }
+STDMETHODIMP TesvarControl::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) noexcept { return S_OK; }
+STDMETHODIMP TesvarControl::EnableModeless(BOOL) noexcept { return S_OK; }
+
+// ---- IViewObject2 -----------------------------------------------------------------
+
+STDMETHODIMP TesvarControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
+                                 BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) noexcept {
+  RETURN_HR_IF(DV_E_DVASPECT, aspect != DVASPECT_CONTENT);
+  RETURN_HR_IF(E_INVALIDARG, !dc || !bounds);
+  const int width = bounds->right - bounds->left, height = bounds->bottom - bounds->top;
+  auto icon = LoadControlIcon(32, 32);
+  RETURN_LAST_ERROR_IF(!icon);
+  RETURN_LAST_ERROR_IF(!DrawIconEx(dc, bounds->left, bounds->top, icon.get(), width, height, 0, nullptr, DI_NORMAL));
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** colors) noexcept {
+  if (colors) *colors = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP TesvarControl::Freeze(DWORD, LONG, void*, DWORD*) noexcept { return E_NOTIMPL; }
+STDMETHODIMP TesvarControl::Unfreeze(DWORD) noexcept { return E_NOTIMPL; }
+
+STDMETHODIMP TesvarControl::SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* sink) noexcept {
+  viewSink_ = wil::com_ptr<IAdviseSink>(sink);
+  viewAspects_ = aspects;
+  viewAdvf_ = advf;
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::GetAdvise(DWORD* aspects, DWORD* advf, IAdviseSink** sink) noexcept {
+  if (aspects) *aspects = viewAspects_;
+  if (advf) *advf = viewAdvf_;
+  if (sink) viewSink_.copy_to(sink);
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) noexcept {
+  return GetExtent(aspect, size);
+}
+
+// ---- persistence ------------------------------------------------------------------
+
+STDMETHODIMP TesvarControl::GetClassID(CLSID* clsid) noexcept { return GetUserClassID(clsid); }
+STDMETHODIMP TesvarControl::IsDirty() noexcept { return S_FALSE; }
+
+// A control is initialized once, by InitNew or by a Load.
+HRESULT TesvarControl::StartPersistence() noexcept {
+  RETURN_HR_IF(E_UNEXPECTED, initialized_);
+  initialized_ = true;
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::Load(LPSTREAM stream) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, stream);
+  return StartPersistence();
+}
+
+STDMETHODIMP TesvarControl::Save(LPSTREAM stream, BOOL) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, stream);
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::GetSizeMax(ULARGE_INTEGER* size) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, size);
+  size->QuadPart = 0;
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::InitNew() noexcept { return StartPersistence(); }
+
+STDMETHODIMP TesvarControl::Load(IPropertyBag* bag, IErrorLog*) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, bag);
+  return StartPersistence();
+}
+
+STDMETHODIMP TesvarControl::Save(IPropertyBag* bag, BOOL, BOOL) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, bag);
+  return S_OK;
+}
+
+// ---- class information, connection points, error information ----------------------
+
+STDMETHODIMP TesvarControl::GetClassInfo(ITypeInfo** info) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, info);
+  *info = nullptr;
+  wil::com_ptr<ITypeLib> lib;
+  RETURN_IF_FAILED(LoadModuleTypeLib(lib.put()));
+  return lib->GetTypeInfoOfGuid(kClassId, info);
+}
+
+STDMETHODIMP TesvarControl::GetGUID(DWORD kind, GUID* guid) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, guid);
+  RETURN_HR_IF(E_INVALIDARG, kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID);
+  *guid = kEventsId;
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::EnumConnectionPoints(IEnumConnectionPoints** points) noexcept {
+  return ConnectionPointEnumerator::Make(IID_IEnumConnectionPoints, reinterpret_cast<void**>(points),
+                                                   wil::com_ptr<IConnectionPoint>(events_.get()), 0ul);
+}
+
+STDMETHODIMP TesvarControl::FindConnectionPoint(REFIID iid, IConnectionPoint** point) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, point);
+  *point = nullptr;
+  RETURN_HR_IF(CONNECT_E_NOCONNECTION, iid != kEventsId);
+  *point = events_.get();
+  (*point)->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP TesvarControl::InterfaceSupportsErrorInfo(REFIID iid) noexcept {
+  return iid == kInterfaceId ? S_OK : S_FALSE;
+}
+
+void UnregisterControlWindowClass() noexcept { UnregisterClassW(kControlWindowClass, module::Handle()); }
+
+}  // namespace tesvar

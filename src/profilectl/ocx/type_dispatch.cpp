@@ -1,0 +1,129 @@
+#include "type_dispatch.h"
+
+#include "module.h"
+#include "win_raii.h"
+
+namespace tesvar {
+namespace {
+
+// The function that Invoke's flags name for `member`, if the type describes one.
+HRESULT FindFunction(ITypeInfo* info, DISPID member, WORD flags, FUNCDESC** out) {
+  *out = nullptr;
+  wil::com_ptr<ITypeInfo> holder(info);
+  auto info2 = holder.query<ITypeInfo2>();
+  RETURN_HR_IF(E_NOINTERFACE, !info2);
+  constexpr struct {
+    WORD flag;
+    INVOKEKIND kind;
+  } kKinds[] = {{DISPATCH_METHOD, INVOKE_FUNC},
+                {DISPATCH_PROPERTYGET, INVOKE_PROPERTYGET},
+                {DISPATCH_PROPERTYPUT, INVOKE_PROPERTYPUT},
+                {DISPATCH_PROPERTYPUTREF, INVOKE_PROPERTYPUTREF}};
+  for (const auto& kind : kKinds) {
+    if (!(flags & kind.flag)) continue;
+    UINT index = 0;
+    if (SUCCEEDED(info2->GetFuncIndexOfMemId(member, kind.kind, &index))) return info->GetFuncDesc(index, out);
+  }
+  return DISP_E_MEMBERNOTFOUND;
+}
+
+// `given` with every level of VT_BYREF | VT_VARIANT taken off.
+const VARIANT* Unwrapped(const VARIANT* given) {
+  while (V_VT(given) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(given)) given = V_VARIANTREF(given);
+  return given;
+}
+
+}  // namespace
+
+HRESULT LoadModuleTypeLib(ITypeLib** out) noexcept {
+  return LoadTypeLibEx(module::Path().c_str(), REGKIND_NONE, out);
+}
+
+HRESULT LoadInterfaceTypeInfo(REFIID iid, ITypeInfo** out) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, out);
+  *out = nullptr;
+  wil::com_ptr<ITypeLib> lib;
+  RETURN_IF_FAILED(LoadModuleTypeLib(lib.put()));
+  wil::com_ptr<ITypeInfo> info;
+  RETURN_IF_FAILED(lib->GetTypeInfoOfGuid(iid, info.put()));
+  TYPEATTR* attr = nullptr;
+  RETURN_IF_FAILED(info->GetTypeAttr(&attr));
+  const bool dispatchView = attr->typekind == TKIND_DISPATCH && (attr->wTypeFlags & TYPEFLAG_FDUAL);
+  info->ReleaseTypeAttr(attr);
+  if (dispatchView) {
+    HREFTYPE vtableSide = 0;
+    RETURN_IF_FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableSide));
+    wil::com_ptr<ITypeInfo> iface;
+    RETURN_IF_FAILED(info->GetRefTypeInfo(vtableSide, iface.put()));
+    info = iface;
+  }
+  *out = info.detach();
+  return S_OK;
+}
+
+CoercedArguments::~CoercedArguments() {
+  for (auto& value : values_) VariantClear(&value);
+}
+
+HRESULT CoercedArguments::Prepare(ITypeInfo* info, DISPID member, WORD flags, DISPPARAMS* given,
+                                  UINT* argErr) noexcept {
+  if (!given) return E_INVALIDARG;
+  params_ = *given;
+  FUNCDESC* func = nullptr;
+  // A member the type does not describe is left to DispInvoke to report.
+  if (FAILED(FindFunction(info, member, flags, &func))) return S_OK;
+
+  const UINT count = given->cArgs;
+  const UINT named = given->cNamedArgs;
+  if (named > count || (count && !given->rgvarg)) {
+    info->ReleaseFuncDesc(func);
+    return E_INVALIDARG;
+  }
+  // The parameters that a caller passes: all but a trailing [out, retval].
+  int inputs = func->cParams;
+  if (inputs > 0 && (func->lprgelemdescParam[inputs - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL)) --inputs;
+
+  HRESULT hr = S_OK;
+  try {
+    values_.resize(count);
+    for (auto& value : values_) VariantInit(&value);
+    args_.assign(given->rgvarg, given->rgvarg + count);
+  } catch (...) {
+    hr = E_OUTOFMEMORY;
+  }
+
+  for (UINT k = 0; SUCCEEDED(hr) && k < count; ++k) {
+    // Named arguments come first; positional ones follow in reverse order.
+    int param = static_cast<int>(count - 1 - k);
+    if (k < named) {
+      const DISPID id = given->rgdispidNamedArgs[k];
+      param = id == DISPID_PROPERTYPUT ? inputs - 1 : static_cast<int>(id);
+    }
+    if (param < 0 || param >= inputs) continue;
+
+    const VARIANT* value = Unwrapped(&given->rgvarg[k]);
+    if (V_VT(value) == VT_ERROR && V_ERROR(value) == DISP_E_PARAMNOTFOUND) continue;  // an omitted argument
+
+    const TYPEDESC& declared = func->lprgelemdescParam[param].tdesc;
+    const bool byRef = declared.vt == VT_PTR;
+    const VARTYPE type = byRef ? declared.lptdesc->vt : declared.vt;
+    if (type == VT_VARIANT || V_VT(&given->rgvarg[k]) == (byRef ? (VT_BYREF | type) : type)) continue;
+
+    hr = VariantChangeType(&values_[k], const_cast<VARIANT*>(value), 0, type);
+    if (FAILED(hr)) {
+      if (argErr) *argErr = k;
+      break;
+    }
+    if (byRef) {
+      V_VT(&args_[k]) = VT_BYREF | type;
+      V_BYREF(&args_[k]) = &V_UI1(&values_[k]);
+    } else {
+      args_[k] = values_[k];  // still owned by values_
+    }
+  }
+  info->ReleaseFuncDesc(func);
+  if (SUCCEEDED(hr) && count) params_.rgvarg = args_.data();
+  return hr;
+}
+
+}  // namespace tesvar

@@ -1,0 +1,42 @@
+#pragma once
+// IDispatch driven by the type library: the embedded library's type information, and
+// the arguments of an Invoke call converted to the types its member declares, so that
+// a script host's VT_BYREF | VT_VARIANT variables and plain values reach by-reference
+// parameters as the declared type.
+#include <windows.h>
+#include <oaidl.h>
+
+#include <vector>
+
+namespace tesvar {
+
+// The vtable side of interface `iid` in the type library embedded in this module
+// (for a dual interface, the interface rather than its dispatch view).
+HRESULT LoadInterfaceTypeInfo(REFIID iid, ITypeInfo** out) noexcept;
+
+// The embedded type library itself.
+HRESULT LoadModuleTypeLib(ITypeLib** out) noexcept;
+
+// The arguments of one Invoke call, each in the type the member declares for it. A
+// by-reference parameter given by value, as another type, or as VT_BYREF | VT_VARIANT
+// gets a coerced copy passed by reference; the member only reads such parameters, so
+// nothing is written back.
+class CoercedArguments {
+ public:
+  CoercedArguments() = default;
+  CoercedArguments(const CoercedArguments&) = delete;
+  CoercedArguments& operator=(const CoercedArguments&) = delete;
+  ~CoercedArguments();
+
+  // On a failed conversion, the status of VariantChangeType (type mismatch, overflow)
+  // with the argument's index in *argErr.
+  HRESULT Prepare(ITypeInfo* info, DISPID member, WORD flags, DISPPARAMS* given, UINT* argErr) noexcept;
+  DISPPARAMS* Get() { return &params_; }
+
+ private:
+  std::vector<VARIANT> values_;
+  std::vector<VARIANTARG> args_;
+  DISPPARAMS params_{};
+};
+
+}  // namespace tesvar

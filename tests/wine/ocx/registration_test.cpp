@@ -1,0 +1,115 @@
+// regsvr32 registering and unregistering Tesvar.ocx, and what it leaves in the
+// registry each time.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "expected_identity.h"
+#include "ocx_under_test.h"
+
+namespace {
+
+using ocx_test::OcxPath;
+
+// Runs "regsvr32 /s [/u] OCX" and returns its exit code.
+DWORD Regsvr32(bool unregister) {
+  std::wstring command = L"regsvr32.exe /s ";
+  if (unregister) command += L"/u ";
+  command += L"\"" + OcxPath() + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    return static_cast<DWORD>(-1);
+  }
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = static_cast<DWORD>(-1);
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+bool KeyExists(const std::wstring& key) {
+  wil::unique_hkey handle;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.put()) == ERROR_SUCCESS;
+}
+
+// The default (name nullptr) or named string value of a key, or "<missing>".
+std::wstring Value(const std::wstring& key, const wchar_t* name = nullptr) {
+  wchar_t data[1024];
+  DWORD size = sizeof data;
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) {
+    return L"<missing>";
+  }
+  return data;
+}
+
+const std::wstring kClass = expected::kClassKey;
+constexpr wchar_t kLibraryId[] = L"{617CB5E9-3906-461D-941B-27E5A3540B81}";
+
+void ExpectRegistered() {
+  const struct {
+    std::wstring key;
+    const wchar_t* name;
+    std::wstring value;
+  } entries[] = {
+      {kClass + L"\\InprocServer32", nullptr, OcxPath()},
+      {kClass + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+      {kClass + L"\\ProgID", nullptr, L"TesvarLib.Tesvar"},
+      {kClass + L"\\VersionIndependentProgID", nullptr, L"TesvarLib.Tesvar"},
+      {kClass + L"\\TypeLib", nullptr, kLibraryId},
+      {kClass + L"\\Version", nullptr, L"1.0"},
+      {kClass + L"\\MiscStatus\\1", nullptr, std::to_wstring(expected::kMiscStatus)},
+      {kClass + L"\\ToolboxBitmap32", nullptr, OcxPath() + L", 30000"},
+      {L"TesvarLib.Tesvar\\CLSID", nullptr, L"{01186666-2B0C-4C98-A0F2-CF76AB4B8DA6}"},
+      {std::wstring(expected::kLibraryKey) + L"\\1.0", nullptr, L"TesvarLib"},
+      {std::wstring(expected::kLibraryKey) + (sizeof(void*) == 8 ? L"\\1.0\\0\\win64" : L"\\1.0\\0\\win32"), nullptr,
+       OcxPath()},
+      {std::wstring(expected::kInterfaceKey), nullptr, L"_Tesvar"},
+      {std::wstring(expected::kInterfaceKey) + L"\\TypeLib", nullptr, kLibraryId},
+      {std::wstring(expected::kEventsKey), nullptr, L"__Tesvar"},
+  };
+  for (const auto& entry : entries) {
+    const std::wstring got = Value(entry.key, entry.name);
+    EXPECT_EQ(_wcsicmp(got.c_str(), entry.value.c_str()), 0)
+        << "HKCR\\" << testing::PrintToString(entry.key) << " " << (entry.name ? "named value" : "default value");
+  }
+  EXPECT_TRUE(KeyExists(kClass + L"\\Control"));
+  EXPECT_TRUE(KeyExists(kClass + L"\\MiscStatus"));
+}
+
+void ExpectNothingLeft() {
+  for (const std::wstring& key : {kClass, std::wstring(expected::kProgId), std::wstring(expected::kLibraryKey),
+                                  std::wstring(expected::kInterfaceKey), std::wstring(expected::kEventsKey)}) {
+    EXPECT_FALSE(KeyExists(key)) << testing::PrintToString(key) << " is still there";
+  }
+}
+
+TEST(Registration, RegisterCheckReregisterAndUnregister) {
+  ASSERT_EQ(Regsvr32(false), 0u);
+  ExpectRegistered();
+
+  ASSERT_EQ(Regsvr32(false), 0u) << "registering again succeeds";
+  ExpectRegistered();
+
+  ASSERT_EQ(Regsvr32(true), 0u);
+  ExpectNothingLeft();
+
+  EXPECT_EQ(Regsvr32(true), 0u) << "unregistering what is gone is no error";
+  ExpectNothingLeft();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s Tesvar.ocx [gtest options]\n", argv[0]);
+    return 64;
+  }
+  ocx_test::SetOcxPath(argv[1]);
+  return RUN_ALL_TESTS();
+}
