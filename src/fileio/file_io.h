@@ -46,6 +46,8 @@ class Reader {
 
   // Reads up to `size` bytes; 0 at the end of the file.
   Result<std::size_t> Read(char* buffer, std::size_t size);
+  // The size of the file now.
+  Result<std::uint64_t> Size();
 
  private:
   explicit Reader(std::intptr_t handle) : handle_(handle) {}

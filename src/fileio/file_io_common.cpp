@@ -5,14 +5,21 @@ namespace fileio {
 Result<std::string> ReadAll(const Path& path) {
   auto reader = Reader::Open(path);
   if (!reader) return std::unexpected(reader.error());
-  std::string content;
-  char buffer[64 * 1024];
+  auto size = reader->Size();
+  if (!size) return std::unexpected(size.error());
+  // Read straight into a string of the file's size; one byte more shows whether the
+  // file grew meanwhile, and then the rest follows in chunks.
+  std::string content(static_cast<std::size_t>(*size) + 1, '\0');
+  std::size_t filled = 0;
   for (;;) {
-    auto n = reader->Read(buffer, sizeof buffer);
+    if (filled == content.size()) content.resize(content.size() + 64 * 1024);
+    auto n = reader->Read(content.data() + filled, content.size() - filled);
     if (!n) return std::unexpected(n.error());
-    if (*n == 0) return content;
-    content.append(buffer, *n);
+    if (*n == 0) break;
+    filled += *n;
   }
+  content.resize(filled);
+  return content;
 }
 
 }  // namespace fileio

@@ -169,6 +169,12 @@ Appender& Appender::operator=(Appender&& other) noexcept {
 }
 Appender::~Appender() { CloseHandle(handle_); }
 
+Result<std::uint64_t> Reader::Size() {
+  struct stat st;
+  if (fstat(static_cast<int>(handle_), &st) != 0) return std::unexpected(ErrorFromSystem(errno));
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
 Result<std::string> Appender::LastBytes(std::size_t count) {
   struct stat st;
   if (fstat(static_cast<int>(handle_), &st) != 0) return std::unexpected(ErrorFromSystem(errno));

@@ -159,6 +159,12 @@ Appender& Appender::operator=(Appender&& other) noexcept {
 }
 Appender::~Appender() { CloseIfOpen(handle_); }
 
+Result<std::uint64_t> Reader::Size() {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(Native(handle_), &size)) return std::unexpected(FromLastError(u""));
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
 Result<std::string> Appender::LastBytes(std::size_t count) {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(Native(handle_), &size)) return std::unexpected(FromLastError(u""));
