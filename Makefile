@@ -23,6 +23,7 @@ run: native
 bench: native
 	cmake --build --preset native --target benchmarks -j $(JOBS)
 	build/native/bench/scan_bench
+	build/native/bench/copy_bench
 
 clean:
 	rm -rf build

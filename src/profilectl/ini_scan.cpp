@@ -101,28 +101,32 @@ class LineStream {
   LineStream(fileio::Reader reader, std::size_t longestPattern)
       : reader_(std::move(reader)), buffer_(std::max(kBufferSize, 2 * (longestPattern + 3))) {}
 
-  // Moves to just after the first line that equals `line`; false when no line does.
-  Outcome<bool> SkipPast(std::string_view line) {
+  // Moves to just after the first line that equals `header`; false when no line does.
+  // Only lines that start with its "[" can match, and "[" is rare outside headers, so
+  // the search looks for "[" and compares there.
+  Outcome<bool> SkipPastHeader(std::string_view header) {
     std::size_t from = pos_;
     for (;;) {
       const char* data = buffer_.data();
-      const std::size_t found = Find(std::string_view(data + from, end_ - from), line);
-      if (found == kNone) {
+      const void* hit = std::memchr(data + from, '[', end_ - from);
+      if (hit == nullptr) {
         if (eof_) return false;
-        const std::size_t keep = std::min(end_, line.size() + 2);
+        // Keep two bytes to tell whether a "[" at the start of the next window starts a line.
+        const std::size_t keep = std::min<std::size_t>(end_, 2);
         if (auto filled = Refill(end_ - keep); !filled) return std::unexpected(filled.error());
-        from = 0;
+        from = keep;
         continue;
       }
-      const std::size_t at = from + found;
-      const std::size_t after = at + line.size();
-      if (after == end_ && !eof_) {  // the byte after the match is still unread
+      const std::size_t at = static_cast<const char*>(hit) - data;
+      const std::size_t after = at + header.size();
+      if (after >= end_ && !eof_) {  // the line, and the byte after it, are not all read yet
         const std::size_t keepFrom = at >= 2 ? at - 2 : 0;
         if (auto filled = Refill(keepFrom); !filled) return std::unexpected(filled.error());
         from = at - keepFrom;
         continue;
       }
-      if (StartsLine(at) && (after == end_ || data[after] == '\r')) {
+      if (after <= end_ && StartsLine(at) && std::string_view(data + at, header.size()) == header &&
+          (after == end_ || data[after] == '\r')) {
         pos_ = after;
         return true;
       }
@@ -265,7 +269,7 @@ Outcome<bool> SectionExists(const fileio::Path& path, std::u16string_view sectio
   auto stream = Open(path, header ? header->size() : 0);
   if (!stream) return std::unexpected(stream.error());
   if (!header) return false;
-  return stream->SkipPast(*header);
+  return stream->SkipPastHeader(*header);
 }
 
 Outcome<bool> KeyInSection(const fileio::Path& path, std::u16string_view section, std::u16string_view key) {
@@ -275,7 +279,7 @@ Outcome<bool> KeyInSection(const fileio::Path& path, std::u16string_view section
   if (!stream) return std::unexpected(stream.error());
   if (!header || !keyBytes) return false;
 
-  auto inSection = stream->SkipPast(*header);
+  auto inSection = stream->SkipPastHeader(*header);
   if (!inSection || !*inSection) return inSection;
 
   LineFacts line(*keyBytes);
