@@ -1,10 +1,14 @@
 #pragma once
-// Owners of Win32 and COM resources in the manner of WIL (unique_handle, com_ptr,
-// unique_bstr, unique_variant), and early returns that keep the success path straight:
+// Owners of Win32 and COM resources and early returns, shaped after the Windows
+// Implementation Libraries (which do not build with this toolchain): unique_any-style
+// owners per handle kind, com_ptr with put() and query<U>(), and macros that keep the
+// success path straight:
 //
-//   RETURN_IF_FAILED(expr)     returns the HRESULT of expr when it failed
-//   RETURN_HR_IF(hr, cond)     returns hr when cond holds
-//   RETURN_LAST_ERROR_IF(cond) returns the thread's last error as an HRESULT when cond holds
+//   RETURN_IF_FAILED(expr)          returns the HRESULT of expr when it failed
+//   RETURN_HR_IF(hr, cond)          returns hr when cond holds
+//   RETURN_HR_IF_NULL(hr, pointer)  returns hr when pointer is null
+//   RETURN_IF_WIN32_ERROR(expr)     returns expr's Win32 error code as an HRESULT
+//   RETURN_LAST_ERROR_IF(cond)      returns the thread's last error as an HRESULT when cond holds
 //
 // No _com_ptr_t, _bstr_t or ATL.
 
@@ -23,6 +27,57 @@ inline HRESULT LastErrorAsFailure() noexcept {
   const DWORD code = ::GetLastError();
   return code == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(code);
 }
+
+// An owner of one handle value with its close function.
+template <class T, auto Close, T Invalid = T{}>
+class unique_any {
+ public:
+  unique_any() = default;
+  explicit unique_any(T value) : value_(value) {}
+  unique_any(const unique_any&) = delete;
+  unique_any& operator=(const unique_any&) = delete;
+  unique_any(unique_any&& other) noexcept : value_(other.release()) {}
+  unique_any& operator=(unique_any&& other) noexcept {
+    reset(other.release());
+    return *this;
+  }
+  ~unique_any() { reset(); }
+
+  T get() const { return value_; }
+  explicit operator bool() const { return value_ != Invalid; }
+  T release() { return std::exchange(value_, Invalid); }
+  void reset(T value = Invalid) {
+    if (value_ != Invalid) Close(value_);
+    value_ = value;
+  }
+  T* put() {
+    reset();
+    return &value_;
+  }
+
+ private:
+  T value_ = Invalid;
+};
+
+using unique_hkey = unique_any<HKEY, &RegCloseKey>;
+using unique_bstr = unique_any<BSTR, &SysFreeString>;
+using unique_hicon = unique_any<HICON, &DestroyIcon>;
+using unique_hbitmap = unique_any<HBITMAP, &DeleteObject>;
+using unique_hdc = unique_any<HDC, &DeleteDC>;
+using unique_hwnd = unique_any<HWND, &DestroyWindow>;
+
+using unique_hkey = unique_any<HKEY, &RegCloseKey>;
+using unique_bstr = unique_any<BSTR, &SysFreeString>;
+using unique_hicon = unique_any<HICON, &DestroyIcon>;
+using unique_hbitmap = unique_any<HBITMAP, &DeleteObject>;
+using unique_hdc = unique_any<HDC, &DeleteDC>;
+using unique_hwnd = unique_any<HWND, &DestroyWindow>;
+
+// A BSTR copy of a wide string; null only when out of memory.
+inline unique_bstr make_bstr(std::wstring_view text) {
+  return unique_bstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+}
+inline unique_bstr make_bstr(const wchar_t* text, UINT length) { return unique_bstr(SysAllocStringLen(text, length)); }
 
 // Owns a handle that CloseHandle releases. NULL and INVALID_HANDLE_VALUE both mean
 // "no handle", as the Win32 functions return one or the other on failure.
@@ -53,75 +108,54 @@ class unique_handle {
   HANDLE handle_ = nullptr;
 };
 
-// An owned interface pointer.
+// An owning COM interface pointer.
 template <class T>
 class com_ptr {
  public:
-  com_ptr() noexcept = default;
-  com_ptr(const com_ptr&) = delete;
-  com_ptr& operator=(const com_ptr&) = delete;
-  com_ptr(com_ptr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
-  com_ptr& operator=(com_ptr&& other) noexcept {
-    if (this != &other) reset(std::exchange(other.ptr_, nullptr));
+  com_ptr() = default;
+  com_ptr(std::nullptr_t) {}
+  explicit com_ptr(T* p) : p_(p) {
+    if (p_) p_->AddRef();
+  }
+  com_ptr(const com_ptr& other) : com_ptr(other.p_) {}
+  com_ptr(com_ptr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  com_ptr& operator=(com_ptr other) noexcept {
+    std::swap(p_, other.p_);
     return *this;
   }
   ~com_ptr() { reset(); }
 
-  T* get() const noexcept { return ptr_; }
-  T* operator->() const noexcept { return ptr_; }
-  explicit operator bool() const noexcept { return ptr_ != nullptr; }
-
-  // Releases what it holds and returns the address to receive a new pointer.
-  T** put() noexcept {
-    reset();
-    return &ptr_;
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  void reset() {
+    if (auto p = std::exchange(p_, nullptr)) p->Release();
   }
-  void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
-
-  void reset(T* ptr = nullptr) noexcept {
-    if (ptr_) ptr_->Release();
-    ptr_ = ptr;
+  T* detach() { return std::exchange(p_, nullptr); }
+  // Receives a new pointer from a function with a T** out parameter.
+  T** put() {
+    reset();
+    return &p_;
+  }
+  void** put_void() { return reinterpret_cast<void**>(put()); }
+  // Copies the pointer into an out parameter, adding a reference.
+  HRESULT copy_to(T** out) const {
+    if (!out) return E_POINTER;
+    *out = p_;
+    if (p_) p_->AddRef();
+    return S_OK;
   }
 
   template <class U>
-  [[nodiscard]] HRESULT query(com_ptr<U>& out) const noexcept {
-    if (!ptr_) return E_POINTER;
-    return ptr_->QueryInterface(__uuidof(U), out.put_void());
+  com_ptr<U> query() const {
+    com_ptr<U> result;
+    if (p_) p_->QueryInterface(__uuidof(U), result.put_void());
+    return result;
   }
 
  private:
-  T* ptr_ = nullptr;
+  T* p_ = nullptr;
 };
-
-// An owned BSTR.
-class unique_bstr {
- public:
-  unique_bstr() noexcept = default;
-  explicit unique_bstr(BSTR value) noexcept : value_(value) {}
-  unique_bstr(const unique_bstr&) = delete;
-  unique_bstr& operator=(const unique_bstr&) = delete;
-  unique_bstr(unique_bstr&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
-  unique_bstr& operator=(unique_bstr&& other) noexcept {
-    if (this != &other) reset(std::exchange(other.value_, nullptr));
-    return *this;
-  }
-  ~unique_bstr() { reset(); }
-
-  BSTR get() const noexcept { return value_; }
-  BSTR release() noexcept { return std::exchange(value_, nullptr); }
-  void reset(BSTR value = nullptr) noexcept {
-    if (value_) SysFreeString(value_);
-    value_ = value;
-  }
-
- private:
-  BSTR value_ = nullptr;
-};
-
-// A copy of `text` as a BSTR; empty (null) when out of memory and text is not empty.
-inline unique_bstr make_bstr(std::wstring_view text) noexcept {
-  return unique_bstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
-}
 
 // An owned VARIANT, cleared when it goes.
 class unique_variant : public VARIANT {
@@ -149,7 +183,13 @@ class unique_variant : public VARIANT {
   do {                              \
     if (condition) return (hr);     \
   } while (false)
-#define RETURN_LAST_ERROR_IF(condition)                        \
-  do {                                                         \
-    if (condition) return ::win::LastErrorAsFailure();         \
+#define RETURN_HR_IF_NULL(hr, pointer) RETURN_HR_IF(hr, (pointer) == nullptr)
+#define RETURN_IF_WIN32_ERROR(expr)                                            \
+  do {                                                                         \
+    const LONG error_returned_ = (expr);                                       \
+    if (error_returned_ != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error_returned_); \
+  } while (false)
+#define RETURN_LAST_ERROR_IF(condition)                \
+  do {                                                 \
+    if (condition) return ::win::LastErrorAsFailure(); \
   } while (false)

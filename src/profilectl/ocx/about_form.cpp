@@ -5,7 +5,7 @@
 
 #include "module.h"
 #include "tesvar_identity.h"
-#include "win_raii.h"
+#include "win32/raii.h"
 
 namespace tesvar {
 namespace {

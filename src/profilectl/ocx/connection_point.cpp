@@ -24,7 +24,7 @@ STDMETHODIMP EventsConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) noexce
   RETURN_HR_IF_NULL(E_POINTER, cookie);
   *cookie = 0;
   RETURN_HR_IF_NULL(E_POINTER, sink);
-  wil::com_ptr<IUnknown> events;
+  win::com_ptr<IUnknown> events;
   if (FAILED(sink->QueryInterface(kEventsId, events.put_void())) &&
       FAILED(sink->QueryInterface(IID_IDispatch, events.put_void()))) {
     return CONNECT_E_CANNOTCONNECT;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "com_object.h"
-#include "win_raii.h"
+#include "win32/raii.h"
 
 namespace tesvar {
 
@@ -26,13 +26,13 @@ class EventsConnectionPoint final : public ComObject<EventsConnectionPoint, ICon
 
  private:
   IConnectionPointContainer* owner_;
-  std::vector<std::pair<DWORD, wil::com_ptr<IUnknown>>> sinks_;
+  std::vector<std::pair<DWORD, win::com_ptr<IUnknown>>> sinks_;
   DWORD lastCookie_ = 0;
 };
 
 class ConnectionPointEnumerator final : public ComObject<ConnectionPointEnumerator, IEnumConnectionPoints> {
  public:
-  ConnectionPointEnumerator(wil::com_ptr<IConnectionPoint> point, ULONG position)
+  ConnectionPointEnumerator(win::com_ptr<IConnectionPoint> point, ULONG position)
       : point_(std::move(point)), position_(position) {}
 
   STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) noexcept override;
@@ -41,7 +41,7 @@ class ConnectionPointEnumerator final : public ComObject<ConnectionPointEnumerat
   STDMETHODIMP Clone(IEnumConnectionPoints** out) noexcept override;
 
  private:
-  wil::com_ptr<IConnectionPoint> point_;
+  win::com_ptr<IConnectionPoint> point_;
   ULONG position_;  // 0 before the one point, 1 after it
 };
 

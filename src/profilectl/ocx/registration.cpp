@@ -8,7 +8,7 @@
 #include "module.h"
 #include "tesvar_identity.h"
 #include "type_dispatch.h"
-#include "win_raii.h"
+#include "win32/raii.h"
 
 namespace tesvar {
 namespace {
@@ -55,7 +55,7 @@ std::vector<Entry> Entries(const std::wstring& server) {
 }
 
 HRESULT Write(const Entry& entry) {
-  wil::unique_hkey key;
+  win::unique_hkey key;
   RETURN_IF_WIN32_ERROR(RegCreateKeyExW(HKEY_CLASSES_ROOT, entry.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                         KEY_SET_VALUE, nullptr, key.put(), nullptr));
   const auto bytes = static_cast<DWORD>((entry.value.size() + 1) * sizeof(wchar_t));
@@ -74,7 +74,7 @@ HRESULT DeleteTree(const std::wstring& key) {
 }
 
 bool TypeLibRegistered() {
-  wil::unique_hkey key;
+  win::unique_hkey key;
   const std::wstring path = L"TypeLib\\" + GuidText(kLibraryId);
   return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
@@ -85,7 +85,7 @@ HRESULT RegisterServer() noexcept {
   try {
     const std::wstring server = module::Path();
     RETURN_HR_IF(E_UNEXPECTED, server.empty());
-    wil::com_ptr<ITypeLib> lib;
+    win::com_ptr<ITypeLib> lib;
     RETURN_IF_FAILED(LoadModuleTypeLib(lib.put()));
     HRESULT hr = RegisterTypeLib(lib.get(), const_cast<LPOLESTR>(server.c_str()), nullptr);
     for (const Entry& entry : Entries(server)) {

@@ -41,8 +41,8 @@ int ScreenDpi() {
 // The control's side in pixels at the real DPI: 34 at 96 DPI.
 int SidePixels() { return MulDiv(kSideTwips, ScreenDpi(), 1440); }
 
-wil::unique_hicon LoadControlIcon(int width, int height) {
-  return wil::unique_hicon(static_cast<HICON>(
+win::unique_hicon LoadControlIcon(int width, int height) {
+  return win::unique_hicon(static_cast<HICON>(
       LoadImageW(module::Handle(), MAKEINTRESOURCEW(kIconId), IMAGE_ICON, width, height, 0)));
 }
 
@@ -88,7 +88,7 @@ HRESULT Guarded(Body&& body) noexcept {
 }
 
 void SetErrorInfoFor(const ControlError& error) {
-  wil::com_ptr<ICreateErrorInfo> create;
+  win::com_ptr<ICreateErrorInfo> create;
   if (FAILED(CreateErrorInfo(create.put()))) return;
   const std::u16string description = error.Description();
   create->SetGUID(kInterfaceId);
@@ -121,13 +121,13 @@ void HostMessages::Show(std::u16string_view text, std::u16string_view title, int
 
 HRESULT TesvarControl::Create(REFIID iid, void** out) noexcept {
   return Guarded([&] {
-    wil::com_ptr<ITypeInfo> info;
+    win::com_ptr<ITypeInfo> info;
     RETURN_IF_FAILED(LoadInterfaceTypeInfo(kInterfaceId, info.put()));
     return Make(iid, out, std::move(info), profilectl::MakeSystemProfileStore());
   });
 }
 
-TesvarControl::TesvarControl(wil::com_ptr<ITypeInfo> typeInfo, std::unique_ptr<profilectl::ProfileStore> store)
+TesvarControl::TesvarControl(win::com_ptr<ITypeInfo> typeInfo, std::unique_ptr<profilectl::ProfileStore> store)
     : typeInfo_(std::move(typeInfo)),
       store_(std::move(store)),
       messages_(*this),
@@ -304,7 +304,7 @@ STDMETHODIMP TesvarControl::Readme(VARIANT_BOOL* Show_S) noexcept {
 // ---- IOleObject -------------------------------------------------------------------
 
 STDMETHODIMP TesvarControl::SetClientSite(IOleClientSite* site) noexcept {
-  clientSite_ = wil::com_ptr<IOleClientSite>(site);
+  clientSite_ = win::com_ptr<IOleClientSite>(site);
   ReadUserMode();
   return S_OK;
 }
@@ -463,7 +463,7 @@ HRESULT TesvarControl::InPlaceActivate(IOleClientSite* activeSite, HWND parent, 
     UpdateVisibility();
     return S_OK;
   }
-  wil::com_ptr<IOleClientSite> site = activeSite ? wil::com_ptr<IOleClientSite>(activeSite) : clientSite_;
+  win::com_ptr<IOleClientSite> site = activeSite ? win::com_ptr<IOleClientSite>(activeSite) : clientSite_;
   RETURN_HR_IF(E_UNEXPECTED, !site);
   auto inPlace = site.query<IOleInPlaceSite>();
   RETURN_HR_IF(E_NOINTERFACE, !inPlace);
@@ -473,8 +473,8 @@ HRESULT TesvarControl::InPlaceActivate(IOleClientSite* activeSite, HWND parent, 
   HWND container = nullptr;
   if (FAILED(inPlace->GetWindow(&container)) || !container) container = parent;
   RECT pos{}, clip{};
-  wil::com_ptr<IOleInPlaceFrame> frame;
-  wil::com_ptr<IOleInPlaceUIWindow> document;
+  win::com_ptr<IOleInPlaceFrame> frame;
+  win::com_ptr<IOleInPlaceUIWindow> document;
   OLEINPLACEFRAMEINFO frameInfo{};
   frameInfo.cb = sizeof frameInfo;
   if (FAILED(inPlace->GetWindowContext(frame.put(), document.put(), &pos, &clip, &frameInfo)) && posRect) {
@@ -566,7 +566,7 @@ STDMETHODIMP TesvarControl::Freeze(DWORD, LONG, void*, DWORD*) noexcept { return
 STDMETHODIMP TesvarControl::Unfreeze(DWORD) noexcept { return E_NOTIMPL; }
 
 STDMETHODIMP TesvarControl::SetAdvise(DWORD aspects, DWORD advf, IAdviseSink* sink) noexcept {
-  viewSink_ = wil::com_ptr<IAdviseSink>(sink);
+  viewSink_ = win::com_ptr<IAdviseSink>(sink);
   viewAspects_ = aspects;
   viewAdvf_ = advf;
   return S_OK;
@@ -628,7 +628,7 @@ STDMETHODIMP TesvarControl::Save(IPropertyBag* bag, BOOL, BOOL) noexcept {
 STDMETHODIMP TesvarControl::GetClassInfo(ITypeInfo** info) noexcept {
   RETURN_HR_IF_NULL(E_POINTER, info);
   *info = nullptr;
-  wil::com_ptr<ITypeLib> lib;
+  win::com_ptr<ITypeLib> lib;
   RETURN_IF_FAILED(LoadModuleTypeLib(lib.put()));
   return lib->GetTypeInfoOfGuid(kClassId, info);
 }
@@ -642,7 +642,7 @@ STDMETHODIMP TesvarControl::GetGUID(DWORD kind, GUID* guid) noexcept {
 
 STDMETHODIMP TesvarControl::EnumConnectionPoints(IEnumConnectionPoints** points) noexcept {
   return ConnectionPointEnumerator::Make(IID_IEnumConnectionPoints, reinterpret_cast<void**>(points),
-                                                   wil::com_ptr<IConnectionPoint>(events_.get()), 0ul);
+                                                   win::com_ptr<IConnectionPoint>(events_.get()), 0ul);
 }
 
 STDMETHODIMP TesvarControl::FindConnectionPoint(REFIID iid, IConnectionPoint** point) noexcept {

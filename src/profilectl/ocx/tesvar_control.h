@@ -14,7 +14,7 @@
 #include "connection_point.h"
 #include "profilectl/tesvar_core.h"
 #include "tesvar_interface.h"
-#include "win_raii.h"
+#include "win32/raii.h"
 
 namespace tesvar {
 
@@ -40,7 +40,7 @@ class TesvarControl final
   // The class factory's create function.
   static HRESULT Create(REFIID iid, void** out) noexcept;
 
-  TesvarControl(wil::com_ptr<ITypeInfo> typeInfo, std::unique_ptr<profilectl::ProfileStore> store);
+  TesvarControl(win::com_ptr<ITypeInfo> typeInfo, std::unique_ptr<profilectl::ProfileStore> store);
   ~TesvarControl() override;
 
   // The window that owns the control's message boxes and about form.
@@ -150,20 +150,20 @@ class TesvarControl final
   void UpdateVisibility() noexcept;
   HRESULT StartPersistence() noexcept;
 
-  wil::com_ptr<ITypeInfo> typeInfo_;
+  win::com_ptr<ITypeInfo> typeInfo_;
   std::unique_ptr<profilectl::ProfileStore> store_;
   HostMessages messages_;
   profilectl::TesvarCore core_;
   // The error of the member that Invoke is running, for its EXCEPINFO.
   std::optional<profilectl::ControlError> lastError_;
 
-  wil::com_ptr<IOleClientSite> clientSite_;
-  wil::com_ptr<IOleInPlaceSite> inPlaceSite_;
-  wil::com_ptr<IOleAdviseHolder> adviseHolder_;
-  wil::com_ptr<IAdviseSink> viewSink_;
+  win::com_ptr<IOleClientSite> clientSite_;
+  win::com_ptr<IOleInPlaceSite> inPlaceSite_;
+  win::com_ptr<IOleAdviseHolder> adviseHolder_;
+  win::com_ptr<IAdviseSink> viewSink_;
   DWORD viewAspects_ = 0;
   DWORD viewAdvf_ = 0;
-  wil::com_ptr<EventsConnectionPoint> events_;
+  win::com_ptr<EventsConnectionPoint> events_;
   HWND window_ = nullptr;
   bool userMode_ = true;  // run time unless the container says otherwise
   bool initialized_ = false;

@@ -1,7 +1,7 @@
 #include "type_dispatch.h"
 
 #include "module.h"
-#include "win_raii.h"
+#include "win32/raii.h"
 
 namespace tesvar {
 namespace {
@@ -9,7 +9,7 @@ namespace {
 // The function that Invoke's flags name for `member`, if the type describes one.
 HRESULT FindFunction(ITypeInfo* info, DISPID member, WORD flags, FUNCDESC** out) {
   *out = nullptr;
-  wil::com_ptr<ITypeInfo> holder(info);
+  win::com_ptr<ITypeInfo> holder(info);
   auto info2 = holder.query<ITypeInfo2>();
   RETURN_HR_IF(E_NOINTERFACE, !info2);
   constexpr struct {
@@ -42,9 +42,9 @@ HRESULT LoadModuleTypeLib(ITypeLib** out) noexcept {
 HRESULT LoadInterfaceTypeInfo(REFIID iid, ITypeInfo** out) noexcept {
   RETURN_HR_IF_NULL(E_POINTER, out);
   *out = nullptr;
-  wil::com_ptr<ITypeLib> lib;
+  win::com_ptr<ITypeLib> lib;
   RETURN_IF_FAILED(LoadModuleTypeLib(lib.put()));
-  wil::com_ptr<ITypeInfo> info;
+  win::com_ptr<ITypeInfo> info;
   RETURN_IF_FAILED(lib->GetTypeInfoOfGuid(iid, info.put()));
   TYPEATTR* attr = nullptr;
   RETURN_IF_FAILED(info->GetTypeAttr(&attr));
@@ -53,7 +53,7 @@ HRESULT LoadInterfaceTypeInfo(REFIID iid, ITypeInfo** out) noexcept {
   if (dispatchView) {
     HREFTYPE vtableSide = 0;
     RETURN_IF_FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableSide));
-    wil::com_ptr<ITypeInfo> iface;
+    win::com_ptr<ITypeInfo> iface;
     RETURN_IF_FAILED(info->GetRefTypeInfo(vtableSide, iface.put()));
     info = iface;
   }

@@ -190,7 +190,7 @@ TEST_F(Container, SavesAndLoadsWithoutPersistingAnything) {
   EXPECT_EQ(clsid, expected::kClassId);
   EXPECT_EQ(first->IsDirty(), S_FALSE);
 
-  wil::com_ptr<IStream> stream;
+  win::com_ptr<IStream> stream;
   ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
   ASSERT_EQ(first->Save(stream.get(), TRUE), S_OK);
   ULARGE_INTEGER max{};
@@ -203,7 +203,7 @@ TEST_F(Container, SavesAndLoadsWithoutPersistingAnything) {
   stream->Seek(start, STREAM_SEEK_SET, nullptr);
   auto second = CreateControl<IPersistStreamInit>();
   ASSERT_EQ(second->Load(stream.get()), S_OK);
-  wil::unique_bstr name;
+  win::unique_bstr name;
   ASSERT_EQ(second.query<ITesvar>()->get_FileName(name.put()), S_OK);
   EXPECT_EQ(SysStringLen(name.get()), 0u) << "FileName is not saved with the form";
 
@@ -252,7 +252,7 @@ TEST_F(Container, NamesItsClassAndOffersTheEmptyEventSource) {
   GUID events{};
   ASSERT_EQ(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events), S_OK);
   EXPECT_EQ(events, expected::kEventsId);
-  wil::com_ptr<ITypeInfo> coclass;
+  win::com_ptr<ITypeInfo> coclass;
   ASSERT_EQ(info->GetClassInfo(coclass.put()), S_OK);
   TYPEATTR* attr = nullptr;
   ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
@@ -261,9 +261,9 @@ TEST_F(Container, NamesItsClassAndOffersTheEmptyEventSource) {
 
   auto container = control.query<IConnectionPointContainer>();
   ASSERT_TRUE(container);
-  wil::com_ptr<IConnectionPoint> point;
+  win::com_ptr<IConnectionPoint> point;
   ASSERT_EQ(container->FindConnectionPoint(expected::kEventsId, point.put()), S_OK);
-  wil::com_ptr<IConnectionPoint> other;
+  win::com_ptr<IConnectionPoint> other;
   EXPECT_EQ(container->FindConnectionPoint(IID_IPropertyNotifySink, other.put()), CONNECT_E_NOCONNECTION);
   DWORD cookie = 0;
   Site sink(form_, true);  // any IDispatch can listen to an interface without events
@@ -271,7 +271,7 @@ TEST_F(Container, NamesItsClassAndOffersTheEmptyEventSource) {
   EXPECT_EQ(point->Unadvise(cookie), S_OK);
   EXPECT_EQ(point->Unadvise(cookie), CONNECT_E_NOCONNECTION);
 
-  wil::com_ptr<IEnumConnectionPoints> points;
+  win::com_ptr<IEnumConnectionPoints> points;
   ASSERT_EQ(container->EnumConnectionPoints(points.put()), S_OK);
   IConnectionPoint* found[2] = {};
   ULONG fetched = 0;

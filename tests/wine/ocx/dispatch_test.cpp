@@ -91,15 +91,15 @@ class Dispatch : public testing::Test {
 
   testing_support::TempDir dir_;
   std::wstring file_;
-  wil::com_ptr<ITesvar> control_;
-  wil::com_ptr<IDispatch> dispatch_;
+  win::com_ptr<ITesvar> control_;
+  win::com_ptr<IDispatch> dispatch_;
   std::vector<VARIANT> args_;
 };
 
 TEST_F(Dispatch, InterfacesShareOneIdentity) {
-  wil::com_ptr<IUnknown> viaVtable = control_.query<IUnknown>();
-  wil::com_ptr<IUnknown> viaDispatch = dispatch_.query<IUnknown>();
-  wil::com_ptr<IUnknown> viaOle = control_.query<IOleObject>().query<IUnknown>();
+  win::com_ptr<IUnknown> viaVtable = control_.query<IUnknown>();
+  win::com_ptr<IUnknown> viaDispatch = dispatch_.query<IUnknown>();
+  win::com_ptr<IUnknown> viaOle = control_.query<IOleObject>().query<IUnknown>();
   EXPECT_EQ(viaVtable.get(), viaDispatch.get());
   EXPECT_EQ(viaVtable.get(), viaOle.get());
   EXPECT_TRUE(dispatch_.query<ITesvar>()) << "the dual interface from its IDispatch";
@@ -172,14 +172,14 @@ TEST_F(Dispatch, VtableCallsReturnTheStatusWithErrorInfo) {
             0x800A0035u);
   EXPECT_EQ(written, VARIANT_FALSE);
   ASSERT_EQ(control_.query<ISupportErrorInfo>()->InterfaceSupportsErrorInfo(expected::kInterfaceId), S_OK);
-  wil::com_ptr<IErrorInfo> info;
+  win::com_ptr<IErrorInfo> info;
   ASSERT_EQ(GetErrorInfo(0, info.put()), S_OK);
-  wil::unique_bstr description;
+  win::unique_bstr description;
   info->GetDescription(description.put());
   EXPECT_STREQ(description.get(), L"文件未找到");
 
   short size = 0;
-  wil::unique_bstr value;
+  win::unique_bstr value;
   EXPECT_EQ(static_cast<ULONG>(control_->Load_Key(Bstr(L"常规").get(), Bstr(L"用户名").get(), &size, &check,
                                                    value.put())),
             0x800A0005u);
@@ -193,7 +193,7 @@ TEST_F(Dispatch, NullStringsCountAsEmpty) {
   EXPECT_EQ(result, VARIANT_TRUE) << "null data writes an empty value, never deletes the key";
 
   ASSERT_EQ(control_->put_FileName(nullptr), S_OK);
-  wil::unique_bstr name;
+  win::unique_bstr name;
   ASSERT_EQ(control_->get_FileName(name.put()), S_OK);
   ASSERT_TRUE(name.get());
   EXPECT_EQ(SysStringLen(name.get()), 0u);
@@ -208,7 +208,7 @@ TEST_F(Dispatch, PropertyPutByNameTakesAReferencedVariant) {
   DISPID named = DISPID_PROPERTYPUT;
   DISPPARAMS params{&ref, &named, 1, 1};
   ASSERT_EQ(dispatch_->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr), S_OK);
-  wil::unique_bstr got;
+  win::unique_bstr got;
   ASSERT_EQ(control_->get_FileName(got.put()), S_OK);
   EXPECT_STREQ(got.get(), L"其他.ini");
   VariantClear(&value);

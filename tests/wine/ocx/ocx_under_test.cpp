@@ -24,8 +24,8 @@ const Server& LoadedServer() {
     Server s;
     s.module = LoadLibraryW(OcxPath().c_str());
     if (!s.module) return s;
-    s.getClassObject = reinterpret_cast<decltype(s.getClassObject)>(GetProcAddress(s.module, "DllGetClassObject"));
-    s.canUnloadNow = reinterpret_cast<decltype(s.canUnloadNow)>(GetProcAddress(s.module, "DllCanUnloadNow"));
+    s.getClassObject = reinterpret_cast<decltype(s.getClassObject)>(reinterpret_cast<void*>(GetProcAddress(s.module, "DllGetClassObject")));
+    s.canUnloadNow = reinterpret_cast<decltype(s.canUnloadNow)>(reinterpret_cast<void*>(GetProcAddress(s.module, "DllCanUnloadNow")));
     return s;
   }();
   return server;

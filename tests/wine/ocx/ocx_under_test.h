@@ -7,7 +7,7 @@
 #include <string>
 
 #include "expected_identity.h"
-#include "win_raii.h"
+#include "win32/raii.h"
 
 namespace ocx_test {
 
@@ -25,10 +25,10 @@ const Server& LoadedServer();
 
 // A new control from the server's class factory, as the interface asked for.
 template <class T>
-wil::com_ptr<T> CreateControl() {
-  wil::com_ptr<T> control;
+win::com_ptr<T> CreateControl() {
+  win::com_ptr<T> control;
   const Server& server = LoadedServer();
-  wil::com_ptr<IClassFactory> factory;
+  win::com_ptr<IClassFactory> factory;
   if (server.getClassObject &&
       SUCCEEDED(server.getClassObject(expected::kClassId, IID_IClassFactory, factory.put_void()))) {
     factory->CreateInstance(nullptr, __uuidof(T), control.put_void());
@@ -37,6 +37,6 @@ wil::com_ptr<T> CreateControl() {
 }
 
 // A BSTR argument or result that frees itself.
-inline wil::unique_bstr Bstr(const wchar_t* text) { return wil::unique_bstr(SysAllocString(text)); }
+inline win::unique_bstr Bstr(const wchar_t* text) { return win::unique_bstr(SysAllocString(text)); }
 
 }  // namespace ocx_test

@@ -33,7 +33,7 @@ DWORD Regsvr32(bool unregister) {
 }
 
 bool KeyExists(const std::wstring& key) {
-  wil::unique_hkey handle;
+  win::unique_hkey handle;
   return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.put()) == ERROR_SUCCESS;
 }
 

@@ -56,8 +56,8 @@ class TypeLibrary : public testing::Test {
     ASSERT_EQ(LoadTypeLibEx(OcxPath().c_str(), REGKIND_NONE, lib_.put()), S_OK) << "no TYPELIB 1 resource";
   }
 
-  wil::com_ptr<ITypeInfo> Info(const GUID& guid) {
-    wil::com_ptr<ITypeInfo> info;
+  win::com_ptr<ITypeInfo> Info(const GUID& guid) {
+    win::com_ptr<ITypeInfo> info;
     EXPECT_EQ(lib_->GetTypeInfoOfGuid(guid, info.put()), S_OK);
     return info;
   }
@@ -71,12 +71,12 @@ class TypeLibrary : public testing::Test {
   }
 
   static std::wstring Name(ITypeInfo* info) {
-    wil::unique_bstr name;
+    win::unique_bstr name;
     info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr);
     return name.get() ? name.get() : L"";
   }
 
-  wil::com_ptr<ITypeLib> lib_;
+  win::com_ptr<ITypeLib> lib_;
 };
 
 TEST_F(TypeLibrary, IsTesvarLibVersionOneForThisArchitecture) {
@@ -88,7 +88,7 @@ TEST_F(TypeLibrary, IsTesvarLibVersionOneForThisArchitecture) {
   EXPECT_EQ(attr->syskind, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
   lib_->ReleaseTLibAttr(attr);
 
-  wil::unique_bstr name, help;
+  win::unique_bstr name, help;
   ASSERT_EQ(lib_->GetDocumentation(-1, name.put(), help.put(), nullptr, nullptr), S_OK);
   EXPECT_STREQ(name.get(), L"TesvarLib");
   EXPECT_STREQ(help.get(), L"TesvarLib");
@@ -113,7 +113,7 @@ TEST_F(TypeLibrary, ControlClassHasTheDualInterfaceAndTheEventSource) {
   for (UINT i = 0; i < 2; ++i) {
     INT flags = 0;
     HREFTYPE ref = 0;
-    wil::com_ptr<ITypeInfo> type;
+    win::com_ptr<ITypeInfo> type;
     ASSERT_EQ(coclass->GetImplTypeFlags(i, &flags), S_OK);
     ASSERT_EQ(coclass->GetRefTypeOfImplType(i, &ref), S_OK);
     ASSERT_EQ(coclass->GetRefTypeInfo(ref, type.put()), S_OK);
@@ -146,7 +146,7 @@ TEST_F(TypeLibrary, VtableMembersFollowTheInterfaceTable) {
   auto dispatch = Info(expected::kInterfaceId);
   ASSERT_TRUE(dispatch);
   HREFTYPE ref = 0;
-  wil::com_ptr<ITypeInfo> iface;
+  win::com_ptr<ITypeInfo> iface;
   ASSERT_EQ(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), S_OK);
   ASSERT_EQ(dispatch->GetRefTypeInfo(ref, iface.put()), S_OK);
   const TYPEATTR attr = Attributes(iface.get());
