@@ -1,8 +1,9 @@
 # Entry points. `make test` sets up, builds and runs every test; `make run` sets up,
-# builds and runs the main job.
+# builds and starts the repair tool under Wine; `make dist` fills dist/win32 and
+# dist/win64 (third-party files from MENDORA_REDIST=FOLDER).
 JOBS ?= $(shell nproc)
 
-.PHONY: setup native win64 win32 test run bench clean
+.PHONY: setup native win64 win32 test run dist bench clean
 
 setup:
 	@scripts/setup
@@ -16,9 +17,13 @@ test: native win64 win32
 	ctest --preset win64 -j $(JOBS)
 	ctest --preset win32 -j $(JOBS)
 
-# The profile tool on a sample file; pass your own arguments with ARGS="FILE COMMAND ...".
-run: native
-	@scripts/run-tesvar $(ARGS)
+# Mendora.exe (win64) under Wine: on $DISPLAY, or on a virtual display with a
+# screenshot saved to build/win64/mendora.png.
+run: win64
+	@scripts/run-mendora build/win64
+
+dist: win64 win32
+	@scripts/package $(MENDORA_REDIST)
 
 bench: native
 	cmake --build --preset native --target benchmarks -j $(JOBS)

@@ -4,11 +4,12 @@
 // The request object is created from "Msxml2.XMLHTTP", else "Microsoft.XMLHTTP", and
 // driven late-bound by member name: Open("POST", url, True), setRequestHeader
 // ("CONTENT-TYPE", "application/x-www-form-urlencoded"), Send(EncodeBody(data)), then
-// readyState until it is 4, then responseText. It is released before PostBody returns;
-// nothing is kept between calls.
+// readyState until it is 4, then responseText. It is released before PostBody returns,
+// except after a time-out (below); nothing is kept between calls.
 //
 // The request runs asynchronously so that the wait is bounded: after kPostTimeout the
-// request is aborted and PostBody fails with HRESULT_FROM_WIN32(ERROR_TIMEOUT). While it
+// request is aborted and PostBody fails with HRESULT_FROM_WIN32(ERROR_TIMEOUT); the
+// aborted object stays alive, so that a reply arriving later finds it. While it
 // waits, PostBody dispatches only what the request needs and what repaints:
 //   - messages for the thread's message-only windows, through which the request object
 //     and COM complete their work;

@@ -153,9 +153,13 @@ void DispatchWhileWaiting() {
 HRESULT PostBodyWith(std::initializer_list<const wchar_t*> progIds, DWORD timeoutMs, std::u16string_view url,
                      std::u16string_view data, std::u16string& response) noexcept {
   response.clear();
-  const auto request = CreateRequest(progIds);
+  auto request = CreateRequest(progIds);
   if (!request) return S_OK;
   const HRESULT hr = Send(request.get(), timeoutMs, url, data, response);
+  // An aborted request can still take in its reply when it arrives later, and Wine's
+  // request object then reads itself even when it has been released: a request given
+  // up on is kept for the rest of the process (the check makes one request per run).
+  if (hr == HRESULT_FROM_WIN32(ERROR_TIMEOUT)) (void)request.detach();
   if (FAILED(hr)) response.clear();
   return hr;
 }

@@ -1,0 +1,26 @@
+#include "window/menu_commands.h"
+
+#if !defined(MENDORA_BRAND_SITE) || !defined(MENDORA_PARTNER_SITE)
+#error "MENDORA_BRAND_SITE and MENDORA_PARTNER_SITE are set by the build"
+#endif
+
+namespace window {
+
+constexpr std::u16string_view kBrandSite = u"" MENDORA_BRAND_SITE;
+constexpr std::u16string_view kPartnerSite = u"" MENDORA_PARTNER_SITE;
+
+std::u16string SiteCommandLine(std::u16string_view site) {
+  std::u16string line = u"explorer.exe ";
+  line += site;
+  return line;
+}
+
+void ShowHelp(MenuHost& host) { host.ShowMessage(kHelpText, kHelpTitle, kHelpStyle); }
+
+void OpenBrandSite(MenuHost& host) { host.StartProcess(SiteCommandLine(kBrandSite), kShowMinimized); }
+
+void OpenPartnerSite(MenuHost& host) { host.StartProcess(SiteCommandLine(kPartnerSite), kShowMinimized); }
+
+void Exit(MenuHost& host) { host.CloseWindow(); }
+
+}  // namespace window

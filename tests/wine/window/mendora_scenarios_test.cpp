@@ -1,0 +1,514 @@
+// Mendora.exe end to end under Wine, each scenario in a fresh process: the window and
+// its start-up, the version check against the loopback version service, the repair
+// into the prefix's system folder with stand-in controls, and the menu.
+//
+// Beside this program: app\Mendora.exe (built to ask the loopback service),
+// app\SkinH_VB6.dll, app\1.she, app\explorer.exe (a stand-in that records how it was
+// started), control_standin.dll and, when it is built, Tesvar.ocx.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mendora_driver.h"
+#include "service_client.h"
+#include "window/form1_ids.h"
+#include "window/form_layout.h"
+#include "window/menu_commands.h"
+
+namespace window_test {
+namespace {
+
+namespace fs = std::filesystem;
+namespace ids = window::ids;
+using update_test::VersionService;
+
+fs::path ProgramFolder() {
+  wchar_t self[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  return fs::path(std::wstring(self, n)).parent_path();
+}
+
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::wstring> ReadLines(const fs::path& path) {
+  const std::string bytes = ReadBytes(path);
+  std::vector<std::wstring> lines;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t end = std::min(bytes.find('\n', start), bytes.size());
+    const std::string line = bytes.substr(start, end - start);
+    std::wstring wide(line.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), wide.data(), static_cast<int>(wide.size()))));
+    lines.push_back(wide);
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+
+nlohmann::json Reply(const std::string& result, const std::string& version, const std::string& sid,
+                     const std::string& must) {
+  return {{"body", nlohmann::json{{"result", result}, {"info", {{"version", version}, {"sid", sid}, {"must", must}}}}
+                       .dump()}};
+}
+
+const nlohmann::json kUpToDate = Reply("1", "2.0.0", "7", "0");
+
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+// The distinct component files, as the System32 table's destinations spell them.
+const wchar_t* const kComponents[] = {L"image.ocx",    L"gif.ocx",    L"EFMTIcn.ocx",  L"COMDLG32.OCX",
+                                      L"MSCOMCTL.OCX", L"MSINET.OCX", L"TABCTL32.OCX", L"Tesvar.OCX",
+                                      L"MSWINSCK.ocx", L"SkinH_VB6.dll", L"NSkin.dll"};
+// Those that regsvr32 registers, by the stand-in's record, and how often.
+const std::map<std::wstring, int> kRegistered = {
+    {L"image.ocx", 1},    {L"gif.ocx", 1},    {L"EFMTIcn.ocx", 2},  {L"COMDLG32.OCX", 1},
+    {L"MSCOMCTL.OCX", 1}, {L"MSINET.OCX", 1}, {L"TABCTL32.OCX", 1}, {L"MSWINSCK.ocx", 1}};
+
+class Mendora : public testing::Test {
+ protected:
+  void SetUp() override {
+    records_ = ProgramFolder() / "records";
+    fs::remove_all(records_);
+    fs::create_directories(records_);
+    SetEnvironmentVariableW(L"EXPLORER_STANDIN_RECORD", (records_ / "explorer.log").c_str());
+    SetEnvironmentVariableW(L"CONTROL_STANDIN_RECORD", (records_ / "registrations.log").c_str());
+    fs::remove_all(app() / "ocx");
+    fs::create_directories(app() / "ocx");
+    RemoveComponentsFromSystemFolder();
+    VersionService::Get().Script(kUpToDate);
+  }
+  void TearDown() override { RemoveComponentsFromSystemFolder(); }
+
+  static fs::path app() { return ProgramFolder() / "app"; }
+  static fs::path systemFolder() {
+    wchar_t folder[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    return fs::path(std::wstring(folder, n));
+  }
+  static void RemoveComponentsFromSystemFolder() {
+    std::error_code ignored;
+    for (const wchar_t* file : kComponents) fs::remove(systemFolder() / file, ignored);
+  }
+
+  // The ocx folder as the studio ships it: the stand-in under each third-party name,
+  // our own Tesvar.ocx and SkinH_VB6.dll. Each file gets a tail of its own, so that a
+  // copy can be told from the others.
+  void FillOcxFolder() {
+    const fs::path standin = ProgramFolder() / "control_standin.dll";
+    const fs::path tesvar = ProgramFolder() / "Tesvar.ocx";
+    for (const wchar_t* file : kComponents) {
+      const std::wstring name = file;
+      fs::path source = standin;
+      if (name == L"Tesvar.OCX" && fs::exists(tesvar)) source = tesvar;
+      if (name == L"SkinH_VB6.dll") source = app() / "SkinH_VB6.dll";
+      std::ofstream(app() / "ocx" / file, std::ios::binary)
+          << ReadBytes(source) << "tail of " << fs::path(file).string();
+    }
+  }
+
+  // Up to the state "ready": the check is over, Label2 hidden, Command1(0) enabled.
+  static void WaitReady(const MendoraProcess& mendora) {
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(mendora.Control(ids::kCommand1_0)) != FALSE; }, 30s));
+    EXPECT_FALSE(IsWindowVisible(mendora.Control(ids::kLabel2)));
+  }
+
+  std::vector<std::wstring> ExplorerRecords() const { return ReadLines(records_ / "explorer.log"); }
+  std::vector<std::wstring> Registrations() const { return ReadLines(records_ / "registrations.log"); }
+
+  fs::path records_;
+};
+
+// --- The window after start-up ---------------------------------------------------
+
+TEST_F(Mendora, StartUpShowsTheCaptionTheControlsAndTheirInitialStates) {
+  // The service keeps the check waiting, so the window stays in its first state.
+  VersionService::Get().Script({{"delay", 8}, {"body", kUpToDate["body"]}});
+  MendoraProcess mendora(app() / "Mendora.exe");
+  const HWND form = mendora.form();
+
+  EXPECT_EQ(WindowText(form), L"Kestrova软件修复器 V2.0.0");
+  const LONG style = GetWindowLongW(form, GWL_STYLE);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) << std::hex << style;
+  EXPECT_TRUE(GetWindowLongW(form, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+  EXPECT_EQ(SendMessageW(form, WM_GETICON, ICON_BIG, 0), 0);
+  EXPECT_EQ(SendMessageW(form, WM_GETICON, ICON_SMALL, 0), 0);
+  EXPECT_NE(GetMenu(form), nullptr);
+
+  const int dpi = ScreenDpi();
+  RECT client{};
+  GetClientRect(form, &client);
+  EXPECT_EQ(client.right, window::TwipsToPixels(window::kClientWidthTwips, dpi));
+  EXPECT_EQ(client.bottom, window::TwipsToPixels(window::kClientHeightTwips, dpi));
+  RECT outer{};
+  GetWindowRect(form, &outer);
+  EXPECT_NEAR((outer.left + outer.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+  EXPECT_NEAR((outer.top + outer.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+
+  // Every control: its container, class, place and caption.
+  const HWND frame1 = GetDlgItem(form, ids::kFrame1);
+  ASSERT_NE(frame1, nullptr);
+  for (const window::FormControl& item : window::Form1Controls()) {
+    SCOPED_TRACE(item.id);
+    const HWND control = GetDlgItem(item.container == window::Container::kWindow ? form : frame1, item.id);
+    ASSERT_NE(control, nullptr);
+    wchar_t className[32] = {};
+    GetClassNameW(control, className, 32);
+    const bool isButton = item.kind != window::ControlKind::kLabel;
+    EXPECT_EQ(_wcsicmp(className, isButton ? L"Button" : L"Static"), 0) << className;
+    EXPECT_EQ(WindowText(control), Wide(item.caption));
+    const window::PixelRect want = window::ToPixels(item.rect, dpi);
+    const RECT got = RectInParent(control);
+    EXPECT_EQ(got.left, want.left);
+    EXPECT_EQ(got.top, want.top);
+    if (item.id != ids::kLabel2) {  // Label2 sizes itself to its text
+      EXPECT_EQ(got.right - got.left, want.width);
+      EXPECT_EQ(got.bottom - got.top, want.height);
+    }
+  }
+  EXPECT_EQ(GetWindowLongW(frame1, GWL_STYLE) & BS_TYPEMASK, BS_GROUPBOX);
+  EXPECT_EQ(GetWindowLongW(mendora.Control(ids::kOption1_0), GWL_STYLE) & BS_TYPEMASK, BS_AUTORADIOBUTTON);
+  EXPECT_EQ(GetWindowLongW(mendora.Control(ids::kOption1_1), GWL_STYLE) & BS_TYPEMASK, BS_AUTORADIOBUTTON);
+  EXPECT_EQ(GetWindowLongW(mendora.Control(ids::kLabel3), GWL_STYLE) & SS_TYPEMASK, SS_CENTER);
+
+  // Label2 fits its text: one line, wider than high, inside Frame1.
+  const RECT label2 = RectInParent(mendora.Control(ids::kLabel2));
+  EXPECT_GT(label2.right - label2.left, 4 * (label2.bottom - label2.top));
+  EXPECT_LT(label2.right, window::TwipsToPixels(7575, dpi));
+
+  // The focus order: Label3, Frame1, and inside Frame1 Command1(0), Option1(1),
+  // Option1(0), Label2.
+  EXPECT_EQ(GetWindow(form, GW_CHILD), mendora.Control(ids::kLabel3));
+  EXPECT_EQ(GetWindow(mendora.Control(ids::kLabel3), GW_HWNDNEXT), frame1);
+  const int insideFrame[] = {ids::kCommand1_0, ids::kOption1_1, ids::kOption1_0, ids::kLabel2};
+  HWND child = GetWindow(frame1, GW_CHILD);
+  for (int id : insideFrame) {
+    EXPECT_EQ(child, mendora.Control(id)) << id;
+    child = GetWindow(child, GW_HWNDNEXT);
+  }
+  EXPECT_TRUE(GetWindowLongW(frame1, GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
+  EXPECT_TRUE(GetWindowLongW(mendora.Control(ids::kCommand1_0), GWL_STYLE) & WS_TABSTOP);
+
+  // The state "checking".
+  EXPECT_TRUE(mendora.IsChecked(mendora.Control(ids::kOption1_1)));
+  EXPECT_FALSE(mendora.IsChecked(mendora.Control(ids::kOption1_0)));
+  EXPECT_FALSE(IsWindowEnabled(mendora.Control(ids::kCommand1_0)));
+  EXPECT_TRUE(IsWindowVisible(mendora.Control(ids::kLabel2)));
+
+  // The disabled button takes no click: no confirmation appears.
+  mendora.Click(mendora.Control(ids::kCommand1_0));
+  EXPECT_FALSE(mendora.WaitForMessageBox(1500ms));
+}
+
+// The cursor the system shows at the centre of `window`, once the window has set it.
+HCURSOR CursorOver(HWND window, HCURSOR notThis) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  CURSORINFO cursor{};
+  cursor.cbSize = sizeof cursor;
+  WaitUntil([&] { return GetCursorInfo(&cursor) && cursor.hCursor && cursor.hCursor != notThis; }, 2s);
+  return cursor.hCursor;
+}
+
+TEST_F(Mendora, ShowsTheHandPointerOverItsButtonsAndTheCopyrightLine) {
+  // The resource: a 32 x 32 cursor with its hot spot at column 5, row 0.
+  HMODULE image = LoadLibraryExW((app() / "Mendora.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(image, nullptr);
+  HANDLE hand = LoadImageW(image, MAKEINTRESOURCEW(101), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE);
+  ASSERT_NE(hand, nullptr);
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(static_cast<HCURSOR>(hand), &info));
+  EXPECT_FALSE(info.fIcon);
+  EXPECT_EQ(info.xHotspot, 5u);
+  EXPECT_EQ(info.yHotspot, 0u);
+  BITMAP mask{};
+  GetObjectW(info.hbmMask, sizeof mask, &mask);
+  EXPECT_EQ(mask.bmWidth, 32);
+  EXPECT_EQ(mask.bmHeight, info.hbmColor ? 32 : 64);  // a two-colour cursor keeps both masks in one
+  DeleteObject(info.hbmMask);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  DestroyCursor(static_cast<HCURSOR>(hand));
+  FreeLibrary(image);
+
+  // Over the four controls the tool shows one cursor of its own, elsewhere another.
+  MendoraProcess mendora(app() / "Mendora.exe");
+  WaitReady(mendora);
+  const HCURSOR elsewhere = CursorOver(mendora.Control(ids::kFrame1), nullptr);
+  ASSERT_NE(elsewhere, nullptr);
+  const HCURSOR overOption = CursorOver(mendora.Control(ids::kOption1_0), elsewhere);
+  EXPECT_NE(overOption, elsewhere);
+  for (int id : {ids::kOption1_1, ids::kCommand1_0, ids::kLabel3}) {
+    SCOPED_TRACE(id);
+    CursorOver(mendora.Control(ids::kFrame1), nullptr);
+    EXPECT_EQ(CursorOver(mendora.Control(id), elsewhere), overOption);
+  }
+}
+
+TEST_F(Mendora, StartsWithoutTheSkinLibraryAndWithoutTheSkinFile) {
+  // D7: the skin library is one of the components the tool repairs.
+  const fs::path bare = ProgramFolder() / "bare";
+  fs::remove_all(bare);
+  fs::create_directories(bare);
+  fs::copy_file(app() / "Mendora.exe", bare / "Mendora.exe");
+  {
+    MendoraProcess mendora(bare / "Mendora.exe");
+    EXPECT_EQ(WindowText(mendora.form()), L"Kestrova软件修复器 V2.0.0");
+    WaitReady(mendora);
+  }
+  fs::copy_file(app() / "SkinH_VB6.dll", bare / "SkinH_VB6.dll");
+  {
+    MendoraProcess mendora(bare / "Mendora.exe");
+    EXPECT_EQ(WindowText(mendora.form()), L"Kestrova软件修复器 V2.0.0");
+    WaitReady(mendora);
+  }
+  fs::remove_all(bare);
+}
+
+// --- The version check ---------------------------------------------------------------
+
+TEST_F(Mendora, UpToDateShowsNothingAndAsksOnce) {
+  MendoraProcess mendora(app() / "Mendora.exe");
+  WaitReady(mendora);
+  EXPECT_FALSE(mendora.WaitForMessageBox(2500ms));  // two more ticks of Timer2
+  const auto requests = VersionService::Get().Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0]["body"], "sn=tov");
+  EXPECT_TRUE(mendora.Running());
+}
+
+// A failed check (D2) never locks the tool: the notice, then "ready".
+struct FailedCheck {
+  const char* name;
+  nlohmann::json scenario;
+};
+
+class MendoraFailedCheck : public Mendora, public testing::WithParamInterface<FailedCheck> {};
+
+TEST_P(MendoraFailedCheck, ShowsTheFailureNoticeThenEnablesTheRepair) {
+  VersionService::Get().Script(GetParam().scenario);
+  MendoraProcess mendora(app() / "Mendora.exe");
+  const auto box = mendora.WaitForMessageBox(30s);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->title, L"提示");
+  EXPECT_EQ(box->text, L"检测失败,请先使用当前版本");
+  EXPECT_TRUE(box->ok);
+  EXPECT_FALSE(box->yes || box->no || box->cancel);
+  // While the notice is open the check is not over.
+  EXPECT_FALSE(IsWindowEnabled(mendora.Control(ids::kCommand1_0)));
+  EXPECT_TRUE(IsWindowVisible(mendora.Control(ids::kLabel2)));
+  mendora.Answer(*box, IDOK);
+  WaitReady(mendora);
+  EXPECT_FALSE(mendora.WaitForMessageBox(1500ms));
+  EXPECT_EQ(VersionService::Get().Requests().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, MendoraFailedCheck,
+    testing::Values(FailedCheck{"ResultZero", Reply("0", "2.0.0", "7", "0")},
+                    FailedCheck{"ServiceUnreachable", {{"close", true}}},
+                    FailedCheck{"MalformedReply", {{"body", "<html>busy</html>"}}}),
+    [](const testing::TestParamInfo<FailedCheck>& info) { return std::string(info.param.name); });
+
+TEST_F(Mendora, NewerVersionDeclinedWhenOptionalGoesOn) {
+  VersionService::Get().Script(Reply("1", "2.1.0", "42", "0"));
+  MendoraProcess mendora(app() / "Mendora.exe");
+  const auto box = mendora.WaitForMessageBox(30s);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->title, L"提示");
+  EXPECT_EQ(box->text, L"发现最新版本2.1.0，是否现在更新?");
+  EXPECT_TRUE(box->yes && box->no);
+  EXPECT_FALSE(box->ok);
+  mendora.Answer(*box, IDNO);
+  WaitReady(mendora);
+  EXPECT_TRUE(mendora.Running());
+  EXPECT_TRUE(ExplorerRecords().empty());
+}
+
+TEST_F(Mendora, NewerVersionDeclinedWhenMandatoryEndsTheProgram) {
+  VersionService::Get().Script(Reply("1", "2.1.0", "42", "1"));
+  MendoraProcess mendora(app() / "Mendora.exe");
+  const auto box = mendora.WaitForMessageBox(30s);
+  ASSERT_TRUE(box);
+  mendora.Answer(*box, IDNO);
+  EXPECT_TRUE(mendora.WaitForExit(10s));
+  EXPECT_EQ(mendora.ExitCode(), 0u);
+  EXPECT_TRUE(ExplorerRecords().empty());
+}
+
+TEST_F(Mendora, NewerVersionAcceptedOpensTheDownloadPageAndEnds) {
+  VersionService::Get().Script(Reply("1", "1.9.0", "soft-42", "0"));
+  MendoraProcess mendora(app() / "Mendora.exe");
+  const auto box = mendora.WaitForMessageBox(30s);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, L"发现最新版本1.9.0，是否现在更新?");
+  mendora.Answer(*box, IDYES);
+  EXPECT_TRUE(mendora.WaitForExit(10s));
+  std::vector<std::wstring> records;
+  EXPECT_TRUE(WaitUntil([&] { return (records = ExplorerRecords()).size() >= 2; }, 10s));
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0], L"explorer.exe \"https://www.kestrova.com/index.php/Works/detail/sid/soft-42\"");
+  EXPECT_EQ(records[1], L"2");  // SW_SHOWMINIMIZED
+}
+
+// --- The repair -------------------------------------------------------------------------
+
+TEST_F(Mendora, ConfirmedSystem32RepairCopiesAndRegistersEveryComponent) {
+  FillOcxFolder();
+  MendoraProcess mendora(app() / "Mendora.exe");
+  WaitReady(mendora);
+  mendora.Click(mendora.Control(ids::kOption1_0));
+  ASSERT_TRUE(WaitUntil([&] { return mendora.IsChecked(mendora.Control(ids::kOption1_0)); }, 5s));
+  EXPECT_FALSE(mendora.IsChecked(mendora.Control(ids::kOption1_1)));
+
+  mendora.Click(mendora.Control(ids::kCommand1_0));
+  const auto confirm = mendora.WaitForMessageBox(10s);
+  ASSERT_TRUE(confirm);
+  EXPECT_EQ(confirm->title, L"Kestrova系列软件");
+  EXPECT_EQ(confirm->text, L"选择此项有可能造成其他问题\r\n\r\n建议逐一修复,是否要继续操作？");
+  EXPECT_TRUE(confirm->yes && confirm->no);
+  mendora.Answer(*confirm, IDYES);
+
+  const auto report = mendora.WaitForMessageBox(90s);
+  ASSERT_TRUE(report);
+  EXPECT_EQ(report->title, L"提示");
+  EXPECT_EQ(report->text, L"32位系统修复成功!");
+  EXPECT_FALSE(IsWindowEnabled(mendora.Control(ids::kCommand1_0)));
+  mendora.Answer(*report, IDOK);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(mendora.Control(ids::kCommand1_0)) != FALSE; }, 5s));
+
+  for (const wchar_t* file : kComponents) {
+    SCOPED_TRACE(fs::path(file).string());
+    EXPECT_EQ(ReadBytes(systemFolder() / file), ReadBytes(app() / "ocx" / file));
+  }
+  // Windows names a module as it was loaded: the records are compared without case.
+  auto fold = [](std::wstring name) {
+    std::transform(name.begin(), name.end(), name.begin(), ::towlower);
+    return name;
+  };
+  std::map<std::wstring, int> registered, expected;
+  for (const std::wstring& line : Registrations()) ++registered[fold(line)];
+  for (const auto& [name, count] : kRegistered) expected[fold(name)] += count;
+  EXPECT_EQ(registered, expected);
+}
+
+TEST_F(Mendora, RepairWithAnEmptyOcxFolderReportsWhatFailed) {
+  MendoraProcess mendora(app() / "Mendora.exe");
+  WaitReady(mendora);
+  mendora.Click(mendora.Control(ids::kOption1_0));
+  ASSERT_TRUE(WaitUntil([&] { return mendora.IsChecked(mendora.Control(ids::kOption1_0)); }, 5s));
+  mendora.Click(mendora.Control(ids::kCommand1_0));
+  const auto confirm = mendora.WaitForMessageBox(10s);
+  ASSERT_TRUE(confirm);
+  mendora.Answer(*confirm, IDYES);
+
+  const auto report = mendora.WaitForMessageBox(90s);
+  ASSERT_TRUE(report);
+  EXPECT_EQ(report->title, L"提示");
+  EXPECT_EQ(report->text.rfind(L"32位系统（C:\\WINDOWS\\System32）修复没有完成", 0), 0u) << report->text;
+  EXPECT_NE(report->text.find(L"image.ocx：复制失败，ocx文件夹中没有这个文件"), std::wstring::npos);
+  EXPECT_NE(report->text.find(L"NSkin.dll：复制失败，ocx文件夹中没有这个文件"), std::wstring::npos);
+  EXPECT_NE(report->text.find(L"请确认本工具旁边的ocx文件夹完整"), std::wstring::npos);
+  EXPECT_EQ(report->text.find(L"修复成功"), std::wstring::npos);
+  mendora.Answer(*report, IDOK);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(mendora.Control(ids::kCommand1_0)) != FALSE; }, 5s));
+  for (const wchar_t* file : kComponents) EXPECT_FALSE(fs::exists(systemFolder() / file));
+}
+
+TEST_F(Mendora, RepairDeclinedAtTheConfirmationDoesNothing) {
+  FillOcxFolder();
+  MendoraProcess mendora(app() / "Mendora.exe");
+  WaitReady(mendora);
+  mendora.Click(mendora.Control(ids::kCommand1_0));
+  const auto confirm = mendora.WaitForMessageBox(10s);
+  ASSERT_TRUE(confirm);
+  mendora.Answer(*confirm, IDNO);
+  EXPECT_FALSE(mendora.WaitForMessageBox(2s));
+  EXPECT_TRUE(IsWindowEnabled(mendora.Control(ids::kCommand1_0)));
+  for (const wchar_t* file : kComponents) EXPECT_FALSE(fs::exists(systemFolder() / file));
+  EXPECT_TRUE(Registrations().empty());
+}
+
+// --- The menu ---------------------------------------------------------------------------------
+
+TEST_F(Mendora, HelpShowsTheExplanationWithOneButton) {
+  MendoraProcess mendora(app() / "Mendora.exe");
+  WaitReady(mendora);
+  mendora.ChooseMenu(ids::kMenuSm);
+  const auto box = mendora.WaitForMessageBox(10s);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->title, L"提示");
+  EXPECT_EQ(box->text, Wide(window::kHelpText));
+  EXPECT_TRUE(box->ok);
+  EXPECT_FALSE(box->yes || box->no || box->cancel);
+  mendora.Answer(*box, IDOK);
+  EXPECT_TRUE(mendora.Running());
+}
+
+TEST_F(Mendora, SiteCommandsStartExplorerMinimizedEachTime) {
+  MendoraProcess mendora(app() / "Mendora.exe");
+  WaitReady(mendora);
+  mendora.ChooseMenu(ids::kMenuKsv);
+  ASSERT_TRUE(WaitUntil([&] { return ExplorerRecords().size() >= 2; }, 10s));
+  mendora.ChooseMenu(ids::kMenuVimble);
+  ASSERT_TRUE(WaitUntil([&] { return ExplorerRecords().size() >= 4; }, 10s));
+  mendora.ChooseMenu(ids::kMenuKsv);
+  ASSERT_TRUE(WaitUntil([&] { return ExplorerRecords().size() >= 6; }, 10s));
+  const std::vector<std::wstring> expected = {L"explorer.exe https://www.kestrova.com", L"2",
+                                              L"explorer.exe https://www.ostrel.com",   L"2",
+                                              L"explorer.exe https://www.kestrova.com", L"2"};
+  EXPECT_EQ(ExplorerRecords(), expected);
+  EXPECT_TRUE(mendora.Running());
+}
+
+TEST_F(Mendora, ExitFromTheMenuEndsTheProgram) {
+  MendoraProcess mendora(app() / "Mendora.exe");
+  WaitReady(mendora);
+  mendora.ChooseMenu(ids::kMenuEndd);
+  EXPECT_TRUE(mendora.WaitForExit(10s));
+  EXPECT_EQ(mendora.ExitCode(), 0u);
+}
+
+TEST_F(Mendora, ExitBeforeTheFirstTickEndsTheProgramWithoutAChecking) {
+  // The check, had it run, would leave a request and a notice behind.
+  VersionService::Get().Script(Reply("0", "2.0.0", "7", "0"));
+  MendoraProcess mendora(app() / "Mendora.exe");
+  mendora.ChooseMenu(ids::kMenuEndd);
+  EXPECT_TRUE(mendora.WaitForExit(10s));
+  EXPECT_EQ(mendora.ExitCode(), 0u);
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(VersionService::Get().Requests().empty());
+}
+
+TEST_F(Mendora, TheCloseButtonEndsTheProgram) {
+  MendoraProcess mendora(app() / "Mendora.exe");
+  WaitReady(mendora);
+  PostMessageW(mendora.form(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(mendora.WaitForExit(10s));
+  EXPECT_EQ(mendora.ExitCode(), 0u);
+}
+
+}  // namespace
+}  // namespace window_test

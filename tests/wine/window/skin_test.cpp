@@ -1,0 +1,121 @@
+// SkinH_VB6.dll on the real platform: what SkinH_AttachEx returns and what it does to
+// the calling thread's windows. A skin belongs to a thread, so each case runs on a
+// thread of its own.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using AttachEx = int(WINAPI*)(const char*, const char*);
+
+fs::path ProgramFolder() {
+  wchar_t self[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  return fs::path(std::wstring(self, n)).parent_path();
+}
+
+class Skin : public testing::Test {
+ protected:
+  void SetUp() override {
+    library_ = LoadLibraryW((ProgramFolder() / "app" / "SkinH_VB6.dll").c_str());
+    ASSERT_NE(library_, nullptr);
+    attach_ = reinterpret_cast<AttachEx>(reinterpret_cast<void*>(GetProcAddress(library_, "SkinH_AttachEx")));
+    ASSERT_NE(attach_, nullptr);
+    folder_ = ProgramFolder() / "skin-test";
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  std::string Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(folder_ / name, std::ios::binary) << bytes;
+    return (folder_ / name).string();
+  }
+
+  // Runs `body` on a new thread, with a top-level window and a label on it.
+  static void OnOwnThread(const std::function<void(HWND form, HWND label)>& body) {
+    std::thread([&] {
+      HWND form = CreateWindowW(L"STATIC", L"form", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+      HWND label = CreateWindowW(L"STATIC", L"label", WS_CHILD | WS_VISIBLE, 0, 0, 50, 20, form, nullptr, nullptr, nullptr);
+      body(form, label);
+      DestroyWindow(form);
+    }).join();
+  }
+
+  // The brush colour and text colour `window` answers for a control's WM_CTLCOLOR*.
+  static std::pair<COLORREF, COLORREF> ColoursFor(HWND window, UINT message, HWND control) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    SetTextColor(dc, RGB(1, 2, 3));
+    const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(window, message, reinterpret_cast<WPARAM>(dc),
+                                                             reinterpret_cast<LPARAM>(control)));
+    LOGBRUSH logBrush{};
+    GetObjectW(brush, sizeof logBrush, &logBrush);
+    const COLORREF text = GetTextColor(dc);
+    DeleteDC(dc);
+    return {logBrush.lbColor, text};
+  }
+
+  HMODULE library_ = nullptr;
+  AttachEx attach_ = nullptr;
+  fs::path folder_;
+};
+
+constexpr char kSkin[] = "window = #102030\ntext = #405060\nfield = #708090\n";
+
+TEST_F(Skin, AttachedSkinColoursTheThreadsWindowsAndLaterOnes) {
+  const std::string file = Write("1.she", kSkin);
+  OnOwnThread([&](HWND form, HWND label) {
+    EXPECT_EQ(attach_(file.c_str(), ""), 1);
+    EXPECT_EQ(ColoursFor(form, WM_CTLCOLORSTATIC, label), std::make_pair(RGB(0x10, 0x20, 0x30), RGB(0x40, 0x50, 0x60)));
+    EXPECT_EQ(ColoursFor(form, WM_CTLCOLOREDIT, label).first, RGB(0x70, 0x80, 0x90));
+    // A top-level window made afterwards (as a message box is) gets the skin too.
+    HWND later = CreateWindowW(L"STATIC", L"later", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(ColoursFor(later, WM_CTLCOLORDLG, nullptr).first, RGB(0x10, 0x20, 0x30));
+    DestroyWindow(later);
+  });
+}
+
+TEST_F(Skin, AnotherThreadsWindowsKeepTheirLook) {
+  const std::string file = Write("1.she", kSkin);
+  OnOwnThread([&](HWND, HWND) { EXPECT_EQ(attach_(file.c_str(), ""), 1); });
+  OnOwnThread([&](HWND form, HWND label) {
+    EXPECT_NE(ColoursFor(form, WM_CTLCOLORSTATIC, label).first, RGB(0x10, 0x20, 0x30));
+  });
+}
+
+TEST_F(Skin, MissingOrUnsuitableSkinFileReturnsZeroAndChangesNothing) {
+  const std::string cases[] = {
+      (folder_ / "absent.she").string(),
+      Write("half.she", "window = #102030\n"),
+      Write("binary.she", std::string("MZ\x90\0\3\0", 6)),
+      folder_.string(),  // a folder, not a file
+  };
+  for (const std::string& file : cases) {
+    SCOPED_TRACE(file);
+    OnOwnThread([&](HWND form, HWND label) {
+      const auto before = ColoursFor(form, WM_CTLCOLORSTATIC, label);
+      EXPECT_EQ(attach_(file.c_str(), ""), 0);
+      EXPECT_EQ(ColoursFor(form, WM_CTLCOLORSTATIC, label), before);
+    });
+  }
+  EXPECT_EQ(attach_(nullptr, ""), 0);
+}
+
+TEST_F(Skin, TakesItsPathInTheAnsiCodePage) {
+  // The application folder may have a Chinese name: 936 bytes reach the library.
+  const fs::path chinese = folder_ / L"修复器";
+  fs::create_directories(chinese);
+  std::ofstream(chinese / "1.she", std::ios::binary) << kSkin;
+  char path[MAX_PATH * 2] = {};
+  WideCharToMultiByte(CP_ACP, 0, (chinese.wstring() + L"/1.she").c_str(), -1, path, sizeof path, nullptr, nullptr);
+  OnOwnThread([&](HWND, HWND) { EXPECT_EQ(attach_(path, ""), 1); });
+}
+
+}  // namespace
