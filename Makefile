@@ -3,19 +3,20 @@
 # dist/win64 (third-party files from MENDORA_REDIST=FOLDER).
 JOBS ?= $(shell nproc)
 
-.PHONY: setup native win64 win32 test run dist bench clean
+.PHONY: setup native win64 win32 asan test run dist bench fuzz clean
 
 setup:
 	@scripts/setup
 
-native win64 win32: setup
+native win64 win32 asan: setup
 	cmake --preset $@ >/dev/null
 	cmake --build --preset $@ -j $(JOBS)
 
-test: native win64 win32
+test: native win64 win32 asan
 	ctest --preset native -j $(JOBS)
 	ctest --preset win64 -j $(JOBS)
 	ctest --preset win32 -j $(JOBS)
+	ctest --preset asan -L unit -j $(JOBS)
 
 # Mendora.exe (win64) under Wine: on $DISPLAY, or on a virtual display with a
 # screenshot saved to build/win64/mendora.png.
@@ -29,6 +30,13 @@ bench: native
 	cmake --build --preset native --target benchmarks -j $(JOBS)
 	build/native/bench/scan_bench
 	build/native/bench/copy_bench
+
+# libFuzzer runs of every fuzz target, FUZZ_SECONDS (default 60) each; not part of `make test`.
+fuzz:
+	@scripts/setup-fuzz
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	tests/fuzz/run-fuzzers build/fuzz
 
 clean:
 	rm -rf build

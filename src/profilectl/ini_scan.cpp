@@ -202,11 +202,12 @@ class LineStream {
   }
 
  private:
-  // A line starts at the file's start and after CR or CR LF; a lone LF is inside a line.
+  // A line starts at the file's start and after CR or CR LF; a lone LF is inside a line,
+  // and the LF of a CR LF is no line's start.
   bool StartsLine(std::size_t at) const {
     const char* data = buffer_.data();
     if (at == 0) return windowAtFileStart_;
-    if (data[at - 1] == '\r') return true;
+    if (data[at - 1] == '\r') return data[at] != '\n';
     return at >= 2 && data[at - 1] == '\n' && data[at - 2] == '\r';
   }
 
@@ -254,10 +255,11 @@ bool IsSectionLine(std::string_view line) {
 }
 
 // The ANSI form of the section's header line; nothing when the code page cannot hold
-// the name, which then cannot stand in the file.
+// the name or the name holds a CR, which ends a line: such a name cannot stand in a
+// header line of the file.
 std::optional<std::string> HeaderLine(std::u16string_view section) {
   auto name = text::ToAnsiExact(section);
-  if (!name) return std::nullopt;
+  if (!name || name->find('\r') != std::string::npos) return std::nullopt;
   std::string line;
   line.reserve(name->size() + 2);
   line.append(1, '[').append(*name).append(1, ']');

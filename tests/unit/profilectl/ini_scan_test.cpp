@@ -77,6 +77,22 @@ TEST_F(ScanTest, SectionHeaderMustMatchTheWholeLineExactly) {
   }
 }
 
+TEST_F(ScanTest, SectionNameWithALineBreakIsNeverFound) {
+  // The bytes of "[a\rb]" stand in the file, but on two lines.
+  const auto file = Write("[a\rb]\r\nk=1\r\n");
+  EXPECT_EQ(SectionExists(file, u"a\rb"), false);
+  EXPECT_EQ(KeyInSection(file, u"a\rb", u"k"), false);
+  EXPECT_EQ(SectionExists(file, u"a"), false);
+  EXPECT_EQ(SectionExists(Write("[a\nb]\r\n"), u"a\nb"), true) << "a lone LF belongs to the line";
+}
+
+TEST_F(ScanTest, KeyStartingWithALineFeedIsLookedForAfterTheWholeLineBreak) {
+  // The LF of the header's CR LF starts no line: the key line is the next one.
+  EXPECT_EQ(KeyInSection(Write("[s]\r\n\n=1\r\n"), u"s", u"\n"), true);
+  EXPECT_EQ(KeyInSection(Write("[s]\r\n\nk=1\r\n"), u"s", u"\nk"), true);
+  EXPECT_EQ(KeyInSection(Write("[s]\r\n=1\r\n"), u"s", u"\n"), false);
+}
+
 TEST_F(ScanTest, ChineseSectionNamesAreFound) {
   const auto file = Write("[" + text::ToAnsi(u"配置") + "]\r\n");
   EXPECT_EQ(SectionExists(file, u"配置"), true);

@@ -1,0 +1,74 @@
+#include "fuzz_support.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fuzz_support {
+
+const std::string& ScratchFile() {
+  static const std::string path = [] {
+    const auto dir = std::filesystem::temp_directory_path() / ("kestrova-fuzz-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(std::filesystem::temp_directory_path() / ("kestrova-fuzz-" + std::to_string(getpid())),
+                                  ignored);
+    });
+    return (dir / "p.ini").string();
+  }();
+  return path;
+}
+
+void WriteFile(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) Fail(__FILE__, __LINE__, "write", path);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) Fail(__FILE__, __LINE__, "read", path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+void RemoveFile(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+}
+
+std::string Escaped(std::string_view bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out = "\"";
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (b < 0x20 || b >= 0x7F) {
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Padded(std::string body, std::size_t at, std::size_t count, char fill) {
+  if (count == 0) return body;
+  body.insert(std::min(at, body.size()), count, fill);
+  return body;
+}
+
+}  // namespace fuzz_support

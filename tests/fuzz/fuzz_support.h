@@ -1,0 +1,69 @@
+#pragma once
+// Shared pieces of the fuzz targets: a failed invariant aborts with a message (the
+// fuzzer then keeps the input), a private scratch file, and a reader that splits the
+// input into fields.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#define FUZZ_CHECK(condition, what)                                                       \
+  do {                                                                                    \
+    if (!(condition)) fuzz_support::Fail(__FILE__, __LINE__, #condition, (what));         \
+  } while (false)
+
+namespace fuzz_support {
+
+[[noreturn]] inline void Fail(const char* file, int line, const char* condition, std::string_view what) {
+  std::fprintf(stderr, "%s:%d: invariant broken: %s\n  %.*s\n", file, line, condition, static_cast<int>(what.size()),
+               what.data());
+  std::abort();
+}
+
+// A file of this process in the temporary folder, removed at exit.
+const std::string& ScratchFile();
+void WriteFile(const std::string& path, std::string_view bytes);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+void RemoveFile(const std::string& path);
+
+// Bytes as C-like escaped text, for messages.
+std::string Escaped(std::string_view bytes);
+
+// The input taken apart front to back; past its end every read gives zero or "".
+class Input {
+ public:
+  Input(const std::uint8_t* data, std::size_t size)
+      : rest_(reinterpret_cast<const char*>(data), size) {}
+
+  std::uint8_t Byte() {
+    if (rest_.empty()) return 0;
+    const auto b = static_cast<std::uint8_t>(rest_.front());
+    rest_.remove_prefix(1);
+    return b;
+  }
+  std::uint16_t Word() { return static_cast<std::uint16_t>(Byte() | Byte() << 8); }
+  // The bytes up to the next NUL (which is consumed), or all that is left.
+  std::string Field() {
+    const std::size_t end = rest_.find('\0');
+    std::string field(rest_.substr(0, end));
+    rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end + 1);
+    return field;
+  }
+  std::string Rest() {
+    std::string all(rest_);
+    rest_ = {};
+    return all;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+// A run of `count` copies of `fill` inserted into `body` at `at` (clamped). Small inputs
+// so reach the 4 KiB and 64 KiB piece boundaries of the readers.
+std::string Padded(std::string body, std::size_t at, std::size_t count, char fill);
+
+}  // namespace fuzz_support

@@ -1,0 +1,151 @@
+// The control's line scans (SectionExists, KeyInSection, LineHasEquals, IsSectionLine)
+// on arbitrary bytes, checked against a plain reference that splits the whole file
+// into lines at CR LF and lone CR.
+//
+// Input: flags, padding length (2 bytes), padding position (2 bytes), padding byte,
+// section NUL key NUL file bytes. With flag 1 the padding (up to 64 KiB, 60,000 more with
+// flag 2) is inserted into the file, so that lines straddle the scans' 64 KiB window.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "profilectl/ini_scan.h"
+#include "text/codepage.h"
+
+namespace {
+
+using fuzz_support::Escaped;
+using profilectl::inimd::IsSectionLine;
+using profilectl::inimd::KeyInSection;
+using profilectl::inimd::LineHasEquals;
+using profilectl::inimd::SectionExists;
+
+// Lines end at CR LF or a lone CR; an LF alone belongs to the line.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') continue;
+    lines.push_back(text.substr(start, i - start));
+    if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+bool ReferenceIsSectionLine(std::string_view line) {
+  if (line.empty() || line.front() != '[') return false;
+  bool lastIsBracket = false;
+  for (std::size_t i = 0; i < line.size();) {
+    if (text::IsLeadByte(static_cast<unsigned char>(line[i]))) {
+      lastIsBracket = false;
+      i += 2;
+    } else {
+      lastIsBracket = line[i] == ']';
+      i += 1;
+    }
+  }
+  return lastIsBracket;
+}
+
+bool ReferenceSectionExists(const std::vector<std::string_view>& lines, const std::string& header) {
+  for (std::string_view line : lines)
+    if (line == header) return true;
+  return false;
+}
+
+bool ReferenceKeyInSection(const std::vector<std::string_view>& lines, const std::string& header,
+                           const std::string& key) {
+  std::size_t i = 0;
+  while (i < lines.size() && lines[i] != header) ++i;
+  if (i == lines.size()) return false;
+  for (++i; i < lines.size(); ++i) {
+    const std::string_view line = lines[i];
+    const std::size_t equals = line.find('=');
+    if (equals != std::string_view::npos) {
+      std::string_view name = line.substr(0, equals);
+      while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+      if (name == key) return true;
+    } else if (ReferenceIsSectionLine(line)) {
+      return false;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz_support::Input input(data, size);
+  const std::uint8_t flags = input.Byte();
+  std::size_t padCount = input.Word();
+  const std::size_t padAt = input.Word();
+  const char fill = static_cast<char>(input.Byte());
+  const std::string sectionBytes = input.Field();
+  const std::string keyBytes = input.Field();
+  std::string file = input.Rest();
+  if (flags & 2) padCount += 60000;
+  if (flags & 1) file = fuzz_support::Padded(std::move(file), padAt, padCount, fill);
+
+  const std::u16string section = text::FromAnsi(sectionBytes);
+  const std::u16string key = text::FromAnsi(keyBytes);
+  const std::string& path = fuzz_support::ScratchFile();
+  fuzz_support::WriteFile(path, file);
+  const std::u16string path16 = text::FromUtf8(path);
+
+  const std::vector<std::string_view> lines = SplitLines(file);
+  for (std::string_view line : lines) {
+    FUZZ_CHECK(LineHasEquals(line) == (line.find('=') != std::string_view::npos), Escaped(line));
+    FUZZ_CHECK(IsSectionLine(line) == ReferenceIsSectionLine(line), Escaped(line));
+  }
+  // Any byte string as one line, CRs included.
+  FUZZ_CHECK(LineHasEquals(file) == (file.find('=') != std::string::npos), Escaped(file));
+  FUZZ_CHECK(IsSectionLine(file) == ReferenceIsSectionLine(file), Escaped(file));
+
+  const std::optional<std::string> name = text::ToAnsiExact(section);
+  const std::optional<std::string> keyAnsi = text::ToAnsiExact(key);
+  const std::string header = name ? "[" + *name + "]" : std::string();
+
+  const auto exists = SectionExists(path16, section);
+  FUZZ_CHECK(exists.has_value(), "SectionExists failed on a readable file");
+  const bool expectedExists = name && ReferenceSectionExists(lines, header);
+  FUZZ_CHECK(*exists == expectedExists, "SectionExists " + Escaped(header) + " in " + Escaped(file));
+
+  const auto hasKey = KeyInSection(path16, section, key);
+  FUZZ_CHECK(hasKey.has_value(), "KeyInSection failed on a readable file");
+  const bool expectedKey = name && keyAnsi && ReferenceKeyInSection(lines, header, *keyAnsi);
+  FUZZ_CHECK(*hasKey == expectedKey,
+             "KeyInSection " + Escaped(header) + " " + Escaped(keyAnsi.value_or("")) + " in " + Escaped(file));
+
+  // The section "" as the first header line of the file, when it has one, and the key
+  // of the first key line after it: hits that random names would rarely make.
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (!ReferenceIsSectionLine(lines[i])) continue;
+    const std::string_view inner = lines[i].substr(1, lines[i].size() - 2);
+    const std::u16string found = text::FromAnsi(inner);
+    const auto again = text::ToAnsiExact(found);
+    if (!again || *again != inner) break;
+    const auto e = SectionExists(path16, found);
+    FUZZ_CHECK(e && *e, "SectionExists misses the header " + Escaped(lines[i]));
+    if (i + 1 < lines.size()) {
+      const std::string_view next = lines[i + 1];
+      std::string_view k = next.substr(0, next.find('='));
+      while (!k.empty() && (k.back() == ' ' || k.back() == '\t')) k.remove_suffix(1);
+      const std::u16string k16 = text::FromAnsi(k);
+      const auto kAgain = text::ToAnsiExact(k16);
+      if (kAgain && *kAgain == k) {
+        const auto h = KeyInSection(path16, found, k16);
+        FUZZ_CHECK(h.has_value(), "KeyInSection failed on a readable file");
+        FUZZ_CHECK(*h == ReferenceKeyInSection(lines, std::string(lines[i]), std::string(k)),
+                   "KeyInSection " + Escaped(lines[i]) + " " + Escaped(k) + " in " + Escaped(file));
+      }
+    }
+    break;
+  }
+  return 0;
+}
