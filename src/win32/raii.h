@@ -66,13 +66,6 @@ using unique_hbitmap = unique_any<HBITMAP, &DeleteObject>;
 using unique_hdc = unique_any<HDC, &DeleteDC>;
 using unique_hwnd = unique_any<HWND, &DestroyWindow>;
 
-using unique_hkey = unique_any<HKEY, &RegCloseKey>;
-using unique_bstr = unique_any<BSTR, &SysFreeString>;
-using unique_hicon = unique_any<HICON, &DestroyIcon>;
-using unique_hbitmap = unique_any<HBITMAP, &DeleteObject>;
-using unique_hdc = unique_any<HDC, &DeleteDC>;
-using unique_hwnd = unique_any<HWND, &DestroyWindow>;
-
 // A BSTR copy of a wide string; null only when out of memory.
 inline unique_bstr make_bstr(std::wstring_view text) {
   return unique_bstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/escaped.h"
+
 #define FUZZ_CHECK(condition, what)                                                       \
   do {                                                                                    \
     if (!(condition)) fuzz_support::Fail(__FILE__, __LINE__, #condition, (what));         \
@@ -29,8 +31,7 @@ std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 void RemoveFile(const std::string& path);
 
-// Bytes as C-like escaped text, for messages.
-std::string Escaped(std::string_view bytes);
+using testing_support::Escaped;
 
 // The input taken apart front to back; past its end every read gives zero or "".
 class Input {

@@ -57,10 +57,13 @@
 #include <vector>
 
 #include "profilectl/profile_store.h"
+#include "support/escaped.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
 
 namespace {
+
+using testing_support::Escaped;
 
 using profilectl::ProfileStore;
 
@@ -82,25 +85,6 @@ const std::vector<std::string> kValues = {
 // Values only free-form files hold or free-form writes write.
 const std::vector<std::string> kFreeValues = {"  lead", "\t tab", " \" q \" ", "' x '  ", "\v", "trail  "};
 
-std::string Escaped(std::string_view bytes) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out = "\"";
-  for (char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '"' || c == '\\') {
-      (out += '\\') += c;
-    } else if (b < 0x20 || b >= 0x7F) {
-      ((out += "\\x") += kHex[b >> 4]) += kHex[b & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
 
 class Random {
  public:
