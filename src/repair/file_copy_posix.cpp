@@ -90,35 +90,54 @@ std::string TempName(const std::string& destination) {
   return destination + suffix;
 }
 
+// The number of bytes copied, or why the copy failed.
+using CopiedBytes = std::expected<off_t, CopyFailure>;
+
 // The fallback where the kernel cannot copy between the two files itself.
-CopyStatus CopyThroughBuffer(int from, int to) {
+CopiedBytes CopyThroughBuffer(int from, int to, off_t copied) {
   auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
   for (;;) {
     const ssize_t got = read(from, buffer.get(), kChunk);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return FailErrno(Side::kSource);
-    if (got == 0) return {};
+    if (got == 0) return copied;
     for (ssize_t done = 0; done < got;) {
       const ssize_t n = write(to, buffer.get() + done, static_cast<std::size_t>(got - done));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return FailErrno(Side::kDestination);
       done += n;
     }
+    copied += got;
   }
 }
 
 // The source's bytes, from its start to its end, into `to`. The kernel copies them
 // between the files itself where it can, as cp does.
-CopyStatus CopyData(int from, int to) {
+CopiedBytes CopyData(int from, int to) {
+  off_t copied = 0;
   for (bool first = true;; first = false) {
     const ssize_t n = copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
-    if (n > 0) continue;
-    if (n == 0) return {};
+    if (n > 0) {
+      copied += n;
+      continue;
+    }
+    if (n == 0) return copied;
     if (errno == EINTR) continue;
     if (first && (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP))
-      return CopyThroughBuffer(from, to);
+      return CopyThroughBuffer(from, to, copied);
     return FailErrno(errno == EIO ? Side::kSource : Side::kDestination);
   }
+}
+
+// Nothing on POSIX keeps another process from writing the source while it is read
+// (Windows refuses writers through the share mode). A source whose length changed
+// between the open and the end of the copy was being written: what was read may mix
+// its old and new bytes, so it is not a component to install.
+CopyStatus CheckSourceUnchanged(int source, const struct stat& atOpen, off_t copied) {
+  struct stat now;
+  if (fstat(source, &now) != 0) return FailErrno(Side::kSource);
+  if (copied != atOpen.st_size || now.st_size != atOpen.st_size) return Fail(Side::kSource, Error::kSharingViolation);
+  return {};
 }
 
 CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileName) {
@@ -127,16 +146,24 @@ CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileNam
   const std::string sourcePath = text::ToUtf8(SouFileName);
   const std::string destination = text::ToUtf8(DestFileName);
 
-  UniqueFd source(open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
+  // Opened without blocking, so that a pipe in the source's place cannot hold the copy
+  // up before it is refused below.
+  UniqueFd source(open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!source) return FailErrno(Side::kSource);
   struct stat sourceStat;
   if (fstat(source.get(), &sourceStat) != 0) return FailErrno(Side::kSource);
   if (S_ISDIR(sourceStat.st_mode)) return Fail(Side::kSource, Error::kIsDirectory);
+  // Only files are components: a device or a pipe may never end (/dev/zero).
+  if (!S_ISREG(sourceStat.st_mode)) return Fail(Side::kSource, Error::kOther);
 
   struct stat existing;
   const bool exists = stat(destination.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) return Fail(Side::kDestination, Error::kIsDirectory);
+  // A device or a pipe in the destination's place is never replaced by a file.
+  if (exists && !S_ISREG(existing.st_mode)) return Fail(Side::kDestination, Error::kOther);
   if (exists && HoldsExactly(destination, existing, source.get(), sourceStat)) return {};
+  // A read-only component is not replaced, as on Windows.
+  if (exists && (existing.st_mode & 0222) == 0) return Fail(Side::kDestination, Error::kAccessDenied);
 
   std::string temp;
   UniqueFd fd;
@@ -150,7 +177,9 @@ CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileNam
   }
   if (!fd) return Fail(Side::kDestination, Error::kOther);
 
-  CopyStatus status = CopyData(source.get(), fd.get());
+  const CopiedBytes copied = CopyData(source.get(), fd.get());
+  CopyStatus status = copied ? CheckSourceUnchanged(source.get(), sourceStat, *copied)
+                             : CopyStatus(std::unexpected(copied.error()));
   source.reset();
   // A replaced component keeps its permission bits.
   if (status && exists && fchmod(fd.get(), existing.st_mode & 07777) != 0) status = FailErrno(Side::kDestination);

@@ -124,6 +124,9 @@ CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileNam
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return Fail(Side::kDestination, Error::kIsDirectory);
   if (exists && HoldsExactly(DestFileName, source->get())) return {};
+  // Windows refuses to replace a read-only file; say so before anything is written
+  // (some platforms' MoveFileExW replaces it regardless).
+  if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return Fail(Side::kDestination, Error::kAccessDenied);
 
   fileio::Path temp;
   unique_handle file;

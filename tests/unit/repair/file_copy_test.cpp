@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -153,6 +158,20 @@ TEST(FileCopyEx, FailuresLeaveTheDestinationUntouched) {
   }
 }
 
+TEST(FileCopyEx, ReadOnlyDestinationIsNoRightsUnlessItAlreadyHoldsTheBytes) {
+  TempDir dir;
+  const std::string source = dir.Write("source.ocx", "component");
+  const std::string destination = dir.Write("dest.ocx", "installed");
+  fs::permissions(destination, fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_EQ(FileCopyEx(P(source), P(destination)).error(), (CopyFailure{Side::kDestination, Error::kAccessDenied}));
+  EXPECT_EQ(dir.Read("dest.ocx"), "installed");
+  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"dest.ocx", "source.ocx"}));
+
+  const std::string same = dir.Write("same.ocx", "component");
+  fs::permissions(same, fs::perms::owner_read);
+  EXPECT_TRUE(FileCopyEx(P(source), P(same)));
+}
+
 TEST(FileCopyEx, UnwritableFolderIsNoRightsAndLeavesNothing) {
   if (geteuid() == 0) GTEST_SKIP() << "root may write any folder";
   TempDir dir;
@@ -169,6 +188,86 @@ TEST(FileCopyEx, UnwritableFolderIsNoRightsAndLeavesNothing) {
   EXPECT_EQ(status.error(), (CopyFailure{Side::kDestination, Error::kAccessDenied}));
   EXPECT_EQ(dir.Read("system/dest.ocx"), "installed");
   EXPECT_EQ(Names(dir.path() / "system"), std::set<std::string>{"dest.ocx"});
+}
+
+// Only files are copied or replaced: a device or a pipe on either side is refused at
+// once, never read without end or replaced by a file.
+TEST(FileCopyEx, DevicesAndPipesAreRefused) {
+  TempDir dir;
+  const std::string source = dir.Write("source.ocx", "component");
+  dir.Write("dest.ocx", "installed");
+  const std::string pipe = dir.File("pipe");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+
+  EXPECT_EQ(FileCopyEx(u"/dev/zero", P(dir.File("dest.ocx"))).error(), (CopyFailure{Side::kSource, Error::kOther}));
+  EXPECT_EQ(FileCopyEx(P(pipe), P(dir.File("dest.ocx"))).error(), (CopyFailure{Side::kSource, Error::kOther}));
+  EXPECT_EQ(FileCopyEx(P(source), P(pipe)).error(), (CopyFailure{Side::kDestination, Error::kOther}));
+  EXPECT_TRUE(S_ISFIFO(Stat(pipe).st_mode));
+  EXPECT_EQ(dir.Read("dest.ocx"), "installed");
+  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"dest.ocx", "pipe", "source.ocx"}));
+}
+
+// A disk that fills up during the copy: the copy runs in a child process whose file
+// size limit is far below the source's length.
+TEST(FileCopyEx, FullDiskLeavesTheDestinationAndNoTemporaryFile) {
+  TempDir dir;
+  const std::string source = dir.Write("source.ocx", RandomBytes(256 * 1024, 8));
+  const std::string destination = dir.Write("dest.ocx", "installed");
+  const auto copyOnAFullDisk = [&] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const struct rlimit limit = {64 * 1024, 64 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const CopyStatus status = FileCopyEx(P(source), P(destination));
+    const bool diskFull = !status && status.error() == CopyFailure{Side::kDestination, Error::kDiskFull};
+    std::_Exit(diskFull ? 0 : 1);
+  };
+  EXPECT_EXIT(copyOnAFullDisk(), testing::ExitedWithCode(0), "");
+  EXPECT_EQ(dir.Read("dest.ocx"), "installed");
+  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"dest.ocx", "source.ocx"}));
+}
+
+// A source whose length is not what it was when it was opened was being written: it is
+// not installed. A file of /proc reports no length and yet gives bytes.
+TEST(FileCopyEx, SourceChangingLengthIsNotInstalled) {
+  TempDir dir;
+  const std::string destination = dir.Write("dest.ocx", "installed");
+  ASSERT_EQ(Stat("/proc/self/status").st_size, 0);
+  EXPECT_EQ(FileCopyEx(u"/proc/self/status", P(destination)).error(),
+            (CopyFailure{Side::kSource, Error::kSharingViolation}));
+  EXPECT_EQ(dir.Read("dest.ocx"), "installed");
+  EXPECT_EQ(Names(dir.path()), std::set<std::string>{"dest.ocx"});
+}
+
+// While another process keeps appending to the source, every copy either fails and
+// leaves the destination as it was, or installs exactly the bytes the source held
+// from its start: never a mix, never a temporary file.
+TEST(FileCopyEx, SourceBeingAppendedToGivesTheOldFileOrAWholeNewOne) {
+  TempDir dir;
+  constexpr std::size_t kStart = 8 * 1024 * 1024;
+  const std::string source = dir.Write("source.ocx", std::string(kStart, 'a'));
+  const std::string destination = dir.File("dest.ocx");
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    const int fd = open(source.c_str(), O_WRONLY | O_APPEND);
+    while (!stop) (void)!write(fd, "b", 1);
+    close(fd);
+  });
+  for (int i = 0; i < 10; ++i) {
+    dir.Write("dest.ocx", "installed");
+    const CopyStatus status = FileCopyEx(P(source), P(destination));
+    const std::string installed = dir.Read("dest.ocx");
+    if (status) {
+      ASSERT_GE(installed.size(), kStart);
+      EXPECT_EQ(installed.find_first_not_of('a'), installed.size() == kStart ? std::string::npos : kStart);
+      EXPECT_EQ(installed.find_first_not_of('b', kStart), std::string::npos);
+    } else {
+      EXPECT_EQ(status.error(), (CopyFailure{Side::kSource, Error::kSharingViolation}));
+      EXPECT_EQ(installed, "installed");
+    }
+    EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"dest.ocx", "source.ocx"}));
+  }
+  stop = true;
+  writer.join();
 }
 
 TEST(FileCopyEx, UnusableNamesAreRefused) {

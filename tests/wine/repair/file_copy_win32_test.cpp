@@ -112,6 +112,21 @@ TEST(FileCopyExWin32, DestinationHeldOpenWithoutSharingStaysAsItWas) {
   EXPECT_EQ(Names(dir.path()), (std::set<std::wstring>{L"dest.ocx", L"source.ocx"}));
 }
 
+TEST(FileCopyExWin32, ReadOnlyDestinationIsNoRightsAndStaysAsItWas) {
+  TempDir dir;
+  WriteFile(dir.path() / "source.ocx", "the new component");
+  WriteFile(dir.path() / "dest.ocx", "the installed component");
+  const std::wstring destination = (dir.path() / "dest.ocx").wstring();
+  ASSERT_TRUE(SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_READONLY));
+  const CopyStatus status = FileCopyEx(Path16(dir.path() / "source.ocx"), Path16(dir.path() / "dest.ocx"));
+  ASSERT_FALSE(status);
+  EXPECT_EQ(status.error(), (CopyFailure{Side::kDestination, Error::kAccessDenied}));
+  EXPECT_EQ(GetFileAttributesW(destination.c_str()) & FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadFile(dir.path() / "dest.ocx"), "the installed component");
+  EXPECT_EQ(Names(dir.path()), (std::set<std::wstring>{L"dest.ocx", L"source.ocx"}));
+}
+
 TEST(FileCopyExWin32, SourceHeldOpenForWritingIsNotCopied) {
   TempDir dir;
   WriteFile(dir.path() / "source.ocx", "being written");

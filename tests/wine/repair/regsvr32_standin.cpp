@@ -1,10 +1,12 @@
 // Stands in for regsvr32 in the repair tests. Started as "regsvr32 /s NAME", it writes
 // "regsvr32-log\NAME.<process id>" beside itself, holding its command line and its
 // startup show state, and exits with the number in "regsvr32-log\NAME.exit" (0 when
-// there is none).
+// there is none). While that file holds "hang" instead of a number, it waits (at most
+// three minutes) for a number to take its place: a registration that does not end.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -27,10 +29,18 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(out, "\n%lu %u", startup.dwFlags & STARTF_USESHOWWINDOW, startup.wShowWindow);
     std::fclose(out);
   }
-  int code = 0;
-  if (FILE* in = _wfopen((log + L".exit").c_str(), L"rb")) {
-    if (std::fscanf(in, "%d", &code) != 1) code = 98;
-    std::fclose(in);
+  for (int waited = 0;; waited += 100) {
+    char text[16] = {};
+    if (FILE* in = _wfopen((log + L".exit").c_str(), L"rb")) {
+      std::fread(text, 1, sizeof text - 1, in);
+      std::fclose(in);
+    }
+    if (std::strcmp(text, "hang") == 0 && waited < 180000) {
+      Sleep(100);
+      continue;
+    }
+    int code = 0;
+    if (text[0] && std::sscanf(text, "%d", &code) != 1) code = 98;
+    return code;
   }
-  return code;
 }

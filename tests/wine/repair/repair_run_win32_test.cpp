@@ -272,6 +272,24 @@ TEST_F(RepairRunWin32, SysWOW64RunReportsEachFailure) {
   EXPECT_EQ(Markers(log).size(), 10u);
 }
 
+// A registration that does not end is reported once the shared 60 seconds are over;
+// the run does not wait for it any longer.
+TEST_F(RepairRunWin32, ARegistrationThatHangsIsReportedAfterTheBound) {
+  fs::create_directories(scratch.path() / "WINDOWS" / "System32");
+  WriteFile(log / "MSWINSCK.ocx.exit", "hang");
+  Run(true);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].text,
+            L"32位系统（C:\\WINDOWS\\System32）修复没有完成，以下文件出现问题：\r\n"
+            L"\r\nMSWINSCK.ocx：注册失败，注册程序在60秒内没有结束"
+            L"\r\n"
+            L"\r\n请以管理员身份运行本工具，关闭所有Kestrova系列软件后重新修复。");
+  EXPECT_TRUE(IsWindowEnabled(form.command1));
+  // Let the stand-in end.
+  WriteFile(log / "MSWINSCK.ocx.exit", "0");
+  Sleep(300);
+}
+
 TEST_F(RepairRunWin32, AnsweringNoLeavesEverythingAsItWas) {
   fs::create_directories(scratch.path() / "WINDOWS" / "System32");
   Run(true, IDNO);

@@ -127,7 +127,11 @@ class VersionCheckOnWine : public testing::Test {
 
   // Runs one check against `reply`, answering an offer with `button`.
   void Check(const std::string& reply, int button, int status = 200) {
-    service.Script({{"status", status}, {"body", reply}});
+    CheckAgainst({{"status", status}, {"body", reply}}, button);
+  }
+  // The check against the service answering as `scenario` says (see version_service.py).
+  void CheckAgainst(const nlohmann::json& scenario, int button) {
+    service.Script(scenario);
     LoopbackPlatform platform(owner);
     update::VersionCheck check(platform, window);
     {
@@ -184,6 +188,30 @@ TEST_F(VersionCheckOnWine, FailuresShowTheNoticeAndGoOn) {
     EXPECT_TRUE(boxes[0].ok);
     EXPECT_FALSE(boxes[0].yes);
     EXPECT_EQ(window.calls, (std::vector<std::string>{"finish", "timer off"}));
+  }
+}
+
+// Whatever goes wrong on the way, the check ends with the notice and lets the user go on.
+TEST_F(VersionCheckOnWine, ServiceFaultsShowTheNoticeAndGoOn) {
+  const std::string offer = R"({"result":1,"info":{"version":"2.1.0","sid":"soft-42","must":1}})";
+  const struct {
+    const char* name;
+    nlohmann::json scenario;
+  } cases[] = {
+      {"binary garbage", {{"body_hex", "00ff7b22c8d0fffe0d0a1a"}}},
+      {"an offer padded to 10 MiB", {{"body", offer}, {"pad", 10 * 1024 * 1024}}},
+      {"connection reset", {{"reset", true}}},
+      {"redirect to an unreachable host", {{"status", 302}, {"location", "http://192.0.2.1:9/soft_version"}}},
+      {"no answer within the bound", {{"delay", 25}, {"body", offer}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    window.calls.clear();
+    CheckAgainst(c.scenario, IDYES);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"检测失败,请先使用当前版本");
+    EXPECT_EQ(window.calls, (std::vector<std::string>{"finish", "timer off"}));
+    EXPECT_FALSE(std::filesystem::exists(record));
   }
 }
 

@@ -12,8 +12,11 @@ can change the answer between two requests:
      "body": "...",          answer body as text, sent as UTF-8 (default "")
      "body_hex": "...",      or the answer body as raw bytes in hex
      "content_type": "...",  Content-Type of the answer (default application/json)
+     "pad": 0,               blanks appended to the body
+     "location": "...",      a Location header (with a 3xx status: a redirect)
      "delay": 0,             seconds to wait before answering
-     "close": false}         close the connection without any answer
+     "close": false,         close the connection without any answer
+     "reset": false}         reset the connection (TCP RST) without any answer
 
 Only a POST to /index.php/Index/soft_version gets the scripted answer; any other
 request gets 404. Each request is recorded as one JSON line appended to
@@ -24,6 +27,8 @@ decoded as Latin-1 so that every byte survives as one character).
 import argparse
 import json
 import os
+import socket
+import struct
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -55,9 +60,11 @@ class Handler(BaseHTTPRequestHandler):
         except FileNotFoundError:
             return {}
 
-    def answer(self, status, body, content_type):
+    def answer(self, status, body, content_type, location=None):
         self.send_response(status)
         self.send_header("Content-Type", content_type)
+        if location:
+            self.send_header("Location", location)
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Connection", "close")
         self.end_headers()
@@ -76,11 +83,17 @@ class Handler(BaseHTTPRequestHandler):
         if s.get("close"):
             self.close_connection = True
             return
+        if s.get("reset"):
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
+            self.close_connection = True
+            return
         if "body_hex" in s:
             reply = bytes.fromhex(s["body_hex"])
         else:
             reply = s.get("body", "").encode("utf-8")
-        self.answer(int(s.get("status", 200)), reply, s.get("content_type", "application/json"))
+        reply += b" " * int(s.get("pad", 0))
+        self.answer(int(s.get("status", 200)), reply, s.get("content_type", "application/json"), s.get("location"))
 
     do_POST = handle_any
     do_GET = handle_any
