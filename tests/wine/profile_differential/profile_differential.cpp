@@ -44,6 +44,12 @@
 // - A delete in a missing file creates an empty file on Windows, not on Wine: an empty
 //   file of ours then counts the same as Wine's missing one.
 // - Wine recognises UTF-8 and UTF-16BE byte-order marks; no file starts with one.
+//
+// Some files are stored as UTF-16LE with its byte-order mark, and some are held open
+// without sharing by another handle for the whole sequence: then every read gives the
+// default in both stores, every write fails in both, and both files keep their bytes.
+#include <windows.h>
+
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -123,6 +129,8 @@ std::string Describe(const Operation& op) {
 struct Scenario {
   bool canonical = true;
   bool duplicateSections = false;
+  bool utf16 = false;   // the file is stored as UTF-16LE
+  bool locked = false;  // another handle holds the file open without sharing
   std::optional<std::string> file;  // none: no file at the start
   std::vector<Operation> operations;
 };
@@ -200,6 +208,15 @@ std::string FreeFormFile(Random& random, bool& duplicates) {
   return text;
 }
 
+std::string Utf16LeWithMark(std::string_view ansi) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t unit : text::FromAnsi(ansi)) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
 Operation MakeOperation(Random& random, bool canonical, bool deletes) {
   Operation op;
   const std::size_t roll = random.Below(deletes ? 100 : 78);
@@ -226,10 +243,32 @@ Scenario MakeScenario(Random& random) {
   scenario.canonical = random.Chance(50);
   if (!random.Chance(5))
     scenario.file = scenario.canonical ? CanonicalFile(random) : FreeFormFile(random, scenario.duplicateSections);
+  scenario.utf16 = scenario.file && random.Chance(15);
+  scenario.locked = scenario.file && random.Chance(5);
+  if (scenario.utf16) scenario.file = Utf16LeWithMark(*scenario.file);
   return scenario;
 }
 
+// Holds a file open without sharing while it lives.
+class Lock {
+ public:
+  explicit Lock(const std::filesystem::path& file)
+      : handle_(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+  ~Lock() { Release(); }
+  Lock(const Lock&) = delete;
+  Lock& operator=(const Lock&) = delete;
+  bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+  void Release() {
+    if (held()) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
 struct Counts {
+  std::size_t utf16Files = 0, lockedFiles = 0;
   std::size_t files = 0, canonicalFiles = 0, operations = 0, reads = 0, writes = 0, byteComparisons = 0,
               differences = 0, wineCutInsideCharacter = 0;
 };
@@ -244,6 +283,8 @@ class Runner {
     Scenario scenario = MakeScenario(random);
     ++counts.files;
     if (scenario.canonical) ++counts.canonicalFiles;
+    if (scenario.utf16) ++counts.utf16Files;
+    if (scenario.locked) ++counts.lockedFiles;
     const std::string oursName = "o" + std::to_string(index) + ".ini";
     const std::string wineName = "w" + std::to_string(index) + ".ini";
     if (scenario.file) {
@@ -252,6 +293,11 @@ class Runner {
     }
     const std::string oursPath = Path(oursName);
     const std::string winePath = Path(wineName);
+    Lock oursLock(dir_.path() / oursName), wineLock(dir_.path() / wineName);
+    if (!scenario.locked) {
+      oursLock.Release();
+      wineLock.Release();
+    }
     std::vector<std::string> done;
     const auto differ = [&](const std::string& what, const std::string& ours, const std::string& wine) {
       ++counts.differences;
@@ -293,7 +339,9 @@ class Runner {
       if (!existed && op.kind != Kind::kWrite) deletedMissing = true;
       done.push_back(Describe(op));
       if (oursOk != wineOk) same = differ(Describe(op) + ": result", oursOk ? "true" : "false", wineOk ? "true" : "false");
-      if (scenario.canonical) {
+      if (scenario.locked) {
+        if (oursOk) same = differ(Describe(op) + ": result on a locked file", "true", "false");
+      } else if (scenario.canonical) {
         ++counts.byteComparisons;
         const std::string ours = Bytes(oursName, deletedMissing);
         const std::string wine = Bytes(wineName, deletedMissing);
@@ -306,6 +354,12 @@ class Runner {
     if (!scenario.canonical) {
       for (const std::string& section : kSections)
         for (const std::string& key : kKeys) compareRead(section, key, 4096);
+    }
+    if (scenario.locked && same) {
+      oursLock.Release();
+      wineLock.Release();
+      if (Bytes(oursName, false) != *scenario.file) same = differ("locked file afterwards", Bytes(oursName, false), *scenario.file);
+      if (Bytes(wineName, false) != *scenario.file) same = differ("kernel32's locked file afterwards", Bytes(wineName, false), *scenario.file);
     }
     return same;
   }
@@ -378,10 +432,10 @@ int main(int argc, char** argv) {
   bool same = true;
   for (std::size_t k = only.value_or(0); k < (only ? *only + 1 : files); ++k) same = runner.RunFile(k, counts) && same;
   std::printf(
-      "--start %llu: %zu files (%zu canonical, %zu free-form), %zu operations (%zu reads compared, %zu writes, %zu byte "
+      "--start %llu: %zu files (%zu canonical, %zu free-form; %zu UTF-16LE, %zu locked), %zu operations (%zu reads compared, %zu writes, %zu byte "
       "comparisons), %zu differences; Wine cut a value inside a character %zu times (not compared)\n",
       static_cast<unsigned long long>(start), counts.files, counts.canonicalFiles, counts.files - counts.canonicalFiles,
-      counts.operations, counts.reads, counts.writes, counts.byteComparisons, counts.differences,
+      counts.utf16Files, counts.lockedFiles, counts.operations, counts.reads, counts.writes, counts.byteComparisons, counts.differences,
       counts.wineCutInsideCharacter);
   return same ? 0 : 1;
 }
