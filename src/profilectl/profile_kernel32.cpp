@@ -1,6 +1,7 @@
 // The profile operations of Windows itself.
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "profilectl/profile_store.h"
@@ -10,6 +11,27 @@ namespace {
 
 class Kernel32ProfileStore final : public ProfileStore {
  public:
+  // The ANSI functions convert the name into a counted UTF-16 string (at most 32,767
+  // characters) and make it a full path in a buffer of MAX_PATH characters: a plain
+  // name is looked up in the Windows folder, any other name is completed from the
+  // current folder. A name that does not fit is not cut cleanly: Wine then works on
+  // whatever the buffer holds or writes past its end, and can end the host process.
+  bool TakesFile(const std::string& file) const override {
+    if (file.size() >= 32768) return false;
+    const int n = MultiByteToWideChar(CP_ACP, 0, file.data(), static_cast<int>(file.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, file.data(), static_cast<int>(file.size()), wide.data(), n);
+
+    wchar_t full[MAX_PATH];
+    const bool plain = wide.find_first_of(L"\\/") == std::wstring::npos && !(wide.size() >= 2 && wide[1] == L':');
+    if (plain) {
+      const UINT folder = GetWindowsDirectoryW(full, MAX_PATH);
+      return folder > 0 && folder + 1 + wide.size() < MAX_PATH;
+    }
+    const DWORD length = GetFullPathNameW(wide.c_str(), MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH;
+  }
+
   std::string Read(const std::string& file, const std::string& section, const std::string& key,
                    std::size_t size) override {
     if (size == 0) return {};

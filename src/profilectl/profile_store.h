@@ -17,6 +17,10 @@ class ProfileStore {
  public:
   virtual ~ProfileStore() = default;
 
+  // Whether the operations below can work on `file` at all. A name they cannot take
+  // is never handed to them.
+  virtual bool TakesFile(const std::string& /*file*/) const { return true; }
+
   // GetPrivateProfileStringA(section, key, "", buffer, size, file): the bytes the
   // function copied (its return value counts them), at most size - 1. A missing file,
   // section or key gives "". Size 0 gives "".

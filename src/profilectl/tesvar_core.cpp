@@ -16,6 +16,9 @@ std::u16string Quoted(std::u16string_view what, std::u16string_view name) {
 
 Outcome<fileio::Path> TesvarCore::WorkingFile() const {
   if (HasNul(fileName_)) return Fail(ErrorNumber::kBadFileName);
+  // Every method refuses a name the profile operations cannot take, so that the scans
+  // and the header append never act on a file that the read or write then misses.
+  if (!store_.TakesFile(AnsiFileName())) return Fail(ErrorNumber::kBadFileName);
   return fileName_;
 }
 
@@ -67,25 +70,25 @@ Outcome<bool> TesvarCore::Sav_Key(std::u16string_view 扇区, std::u16string_vie
   }
   auto section = inimd::SectionExists(*file, 扇区);
   if (!section) return std::unexpected(section.error());
-  if (!*section) {
-    if (auto appended = AppendSectionHeader(*file, 扇区); !appended) return std::unexpected(appended.error());
-  }
+  // The file could be read; a header that cannot be written to it (a read-only file,
+  // one that another program keeps from writers) is a failed write like the profile
+  // write's own.
+  if (!*section && !AppendSectionHeader(*file, 扇区)) return false;
   // Empty data sets an empty value; it never deletes the key.
   return store_.Write(AnsiFileName(), text::ToAnsi(扇区), text::ToAnsi(键值), text::ToAnsi(数据));
 }
 
-Outcome<void> TesvarCore::AppendSectionHeader(const fileio::Path& file, std::u16string_view section) {
+bool TesvarCore::AppendSectionHeader(const fileio::Path& file, std::u16string_view section) {
   auto appender = fileio::Appender::Open(file);
-  if (!appender) return std::unexpected(FromFileError(appender.error()));
+  if (!appender) return false;
   auto last = appender->LastBytes(1);
-  if (!last) return std::unexpected(FromFileError(last.error()));
+  if (!last) return false;
 
   std::string line;
   // A last line without its line break stays a line of its own.
   if (!last->empty() && last->back() != '\r' && last->back() != '\n') line.append("\r\n");
   line.append(1, '[').append(text::ToAnsi(section)).append("]\r\n");
-  if (auto written = appender->Write(line); !written) return std::unexpected(FromFileError(written.error()));
-  return {};
+  return appender->Write(line).has_value();
 }
 
 Outcome<bool> TesvarCore::Dir扇区(std::u16string_view 扇区) {

@@ -189,6 +189,9 @@ STDMETHODIMP TesvarControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISP
     ClearException(inner);
     FillException(exception, *lastError_);
     lastError_.reset();
+    // The exception comes without a result: the type's Invoke makes the failed
+    // member's null string an allocated one, which a caller does not free.
+    if (result) VariantClear(result);
     hr = DISP_E_EXCEPTION;
   } else if (exception && hr == DISP_E_EXCEPTION) {
     *exception = inner;
@@ -220,8 +223,10 @@ STDMETHODIMP TesvarControl::Load_Key(BSTR 扇区, BSTR 键值, short* 数据缓�
   RETURN_HR_IF(E_POINTER, !数据缓冲 || !错误处理);
   return Guarded([&] {
     const Outcome<std::u16string> value = core_.Load_Key(View(扇区), View(键值), *数据缓冲, *错误处理);
-    *result = MakeBstr(value ? std::u16string_view(*value) : std::u16string_view());
+    // A failed call hands out no string: its caller frees none, and the null BSTR
+    // already stands for the empty result.
     if (!value) return Failed(value.error());
+    *result = MakeBstr(*value);
     return *result ? S_OK : E_OUTOFMEMORY;
   });
 }

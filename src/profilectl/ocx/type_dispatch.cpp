@@ -102,7 +102,14 @@ HRESULT CoercedArguments::Prepare(ITypeInfo* info, DISPID member, WORD flags, DI
     if (param < 0 || param >= inputs) continue;
 
     const VARIANT* value = Unwrapped(&given->rgvarg[k]);
-    if (V_VT(value) == VT_ERROR && V_ERROR(value) == DISP_E_PARAMNOTFOUND) continue;  // an omitted argument
+    // An omitted argument, which only an optional parameter may be: otherwise the
+    // type's own Invoke would report a type mismatch without naming the argument.
+    if (V_VT(value) == VT_ERROR && V_ERROR(value) == DISP_E_PARAMNOTFOUND) {
+      if (func->lprgelemdescParam[param].paramdesc.wParamFlags & PARAMFLAG_FOPT) continue;
+      hr = DISP_E_PARAMNOTOPTIONAL;
+      if (argErr) *argErr = k;
+      break;
+    }
 
     const TYPEDESC& declared = func->lprgelemdescParam[param].tdesc;
     const bool byRef = declared.vt == VT_PTR;

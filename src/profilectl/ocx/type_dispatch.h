@@ -29,7 +29,8 @@ class CoercedArguments {
   ~CoercedArguments();
 
   // On a failed conversion, the status of VariantChangeType (type mismatch, overflow)
-  // with the argument's index in *argErr.
+  // with the argument's index in *argErr; DISP_E_PARAMNOTOPTIONAL, likewise, for an
+  // argument left out where the parameter is not optional.
   HRESULT Prepare(ITypeInfo* info, DISPID member, WORD flags, DISPPARAMS* given, UINT* argErr) noexcept;
   DISPPARAMS* Get() { return &params_; }
 

@@ -34,10 +34,12 @@ class RecordingStore final : public ProfileStore {
     calls.push_back("delete-section " + file + "|" + section);
     return true;
   }
+  bool TakesFile(const std::string&) const override { return takesFile; }
 
   std::vector<std::string> calls;
   std::string readResult;
   bool writeResult = true;
+  bool takesFile = true;
 };
 
 class RecordingMessages final : public MessageSink {
@@ -210,18 +212,34 @@ TEST_F(TesvarCoreTest, DeletesAreSingleProfileWrites) {
   EXPECT_TRUE(messages_.shown.empty());
 }
 
-TEST_F(TesvarCoreTest, FileNameWithNulIsRefusedEverywhere) {
+// A FileName with a NUL, or one that the profile operations cannot take, fails every
+// member with 52 before anything is read, appended or written.
+TEST_F(TesvarCoreTest, UnusableFileNamesAreRefusedEverywhere) {
   const std::string path = Use("t.ini", "[s]\r\n");
-  control_.SetFileName(text::FromUtf8(path) + u'\0' + u"x");
   const int kBadFileName = 52;
-  EXPECT_EQ(control_.Load_Key(u"s", u"k", 10, kFalse).error().Number(), kBadFileName);
-  EXPECT_EQ(control_.Load_Key(u"s", u"k", 10, kTrue).error().Number(), kBadFileName);
-  EXPECT_EQ(control_.Sav_Key(u"s", u"k", u"v", kFalse).error().Number(), kBadFileName);
-  EXPECT_EQ(control_.Dir扇区(u"s").error().Number(), kBadFileName);
-  EXPECT_EQ(control_.Dir键值(u"s", u"k").error().Number(), kBadFileName);
-  EXPECT_EQ(control_.Del扇区(u"s").error().Number(), kBadFileName);
-  EXPECT_EQ(control_.Del键值(u"s", u"k").error().Number(), kBadFileName);
-  EXPECT_EQ(control_.Del数据(u"s", u"k").error().Number(), kBadFileName);
+  const struct {
+    const char* why;
+    std::u16string fileName;
+    bool storeTakesIt;
+  } cases[] = {
+      {"a NUL inside", text::FromUtf8(path) + u'\0' + u"x", true},
+      {"a name the profile operations cannot take", text::FromUtf8(path), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    control_.SetFileName(c.fileName);
+    store_.takesFile = c.storeTakesIt;
+    EXPECT_EQ(control_.Load_Key(u"s", u"k", 10, kFalse).error().Number(), kBadFileName);
+    EXPECT_EQ(control_.Load_Key(u"s", u"k", 10, kTrue).error().Number(), kBadFileName);
+    EXPECT_EQ(control_.Sav_Key(u"new", u"k", u"v", kFalse).error().Number(), kBadFileName);
+    EXPECT_EQ(control_.Dir扇区(u"s").error().Number(), kBadFileName);
+    EXPECT_EQ(control_.Dir键值(u"s", u"k").error().Number(), kBadFileName);
+    EXPECT_EQ(control_.Del扇区(u"s").error().Number(), kBadFileName);
+    EXPECT_EQ(control_.Del键值(u"s", u"k").error().Number(), kBadFileName);
+    EXPECT_EQ(control_.Del数据(u"s", u"k").error().Number(), kBadFileName);
+    EXPECT_EQ(dir_.Read("t.ini"), "[s]\r\n") << "no section header appended";
+  }
+  store_.takesFile = true;
   EXPECT_EQ(control_.NewFile(text::FromUtf8(dir_.File("n.ini")) + u'\0').error().Number(), kBadFileName);
   EXPECT_TRUE(store_.calls.empty());
   EXPECT_TRUE(messages_.shown.empty());

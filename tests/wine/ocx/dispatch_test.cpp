@@ -3,9 +3,11 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include <array>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "dispatch_call.h"
 #include "expected_identity.h"
 #include "ocx_under_test.h"
 #include "support/temp_dir.h"
@@ -13,45 +15,40 @@
 
 namespace {
 
+using ocx_test::Boolean;
 using ocx_test::Bstr;
 using ocx_test::CreateControl;
+using ocx_test::Invocation;
+using ocx_test::kContent;
+using ocx_test::Long;
+using ocx_test::Omitted;
+using ocx_test::Outcome;
+using ocx_test::RefTo;
+using ocx_test::Text;
+using ocx_test::Wide;
+using namespace ocx_test::members;
 
-constexpr DISPID kLoadKey = 0x60030000;
-constexpr DISPID kSavKey = 0x60030001;
+// A null string argument, as a host passes an unset string.
+VARIANT NullText() { return Text(static_cast<const wchar_t*>(nullptr)); }
 
-std::wstring Wide(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
-}
-
-VARIANT Text(const wchar_t* text) {
+// An object without a default value: a second control.
+VARIANT AnObject() {
   VARIANT v;
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = SysAllocString(text);
+  V_VT(&v) = VT_DISPATCH;
+  V_DISPATCH(&v) = CreateControl<IDispatch>().detach();
   return v;
 }
 
-VARIANT Long(LONG value) {
+VARIANT AnArray() {
   VARIANT v;
-  V_VT(&v) = VT_I4;
-  V_I4(&v) = value;
+  V_VT(&v) = VT_ARRAY | VT_VARIANT;
+  V_ARRAY(&v) = SafeArrayCreateVector(VT_VARIANT, 0, 2);
   return v;
 }
 
-VARIANT Boolean(bool value) {
+VARIANT Null() {
   VARIANT v;
-  V_VT(&v) = VT_BOOL;
-  V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-  return v;
-}
-
-// A script variable passed by reference.
-VARIANT RefTo(VARIANT* variable) {
-  VARIANT v;
-  V_VT(&v) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&v) = variable;
+  V_VT(&v) = VT_NULL;
   return v;
 }
 
@@ -63,37 +60,14 @@ class Dispatch : public testing::Test {
     ASSERT_TRUE(control_);
     dispatch_ = control_.query<IDispatch>();
     ASSERT_TRUE(dispatch_);
-    file_ = Wide(dir_.Write("settings.ini", "[\xB3\xA3\xB9\xE6]\r\n\xD3\xC3\xBB\xA7\xC3\xFB=\xD5\xC5\xC8\xFD\r\n"));
+    file_ = Wide(dir_.Write("settings.ini", kContent));
     ASSERT_EQ(control_->put_FileName(Bstr(file_.c_str()).get()), S_OK);
-  }
-  void TearDown() override {
-    for (auto& arg : args_) VariantClear(&arg);
-  }
-
-  // Invokes `id` with `args` given in reading order.
-  HRESULT Call(DISPID id, std::initializer_list<VARIANT> args, VARIANT* result, EXCEPINFO* exception = nullptr,
-               UINT* argErr = nullptr) {
-    for (auto& arg : args_) VariantClear(&arg);
-    args_.assign(args.begin(), args.end());
-    std::vector<VARIANT> reversed(args_.rbegin(), args_.rend());
-    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    EXCEPINFO local{};
-    UINT localErr = 0;
-    const HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                                         &params, result, exception ? exception : &local, argErr ? argErr : &localErr);
-    if (!exception) {
-      SysFreeString(local.bstrSource);
-      SysFreeString(local.bstrDescription);
-      SysFreeString(local.bstrHelpFile);
-    }
-    return hr;
   }
 
   testing_support::TempDir dir_;
   std::wstring file_;
   win::com_ptr<ITesvar> control_;
   win::com_ptr<IDispatch> dispatch_;
-  std::vector<VARIANT> args_;
 };
 
 TEST_F(Dispatch, InterfacesShareOneIdentity) {
@@ -107,61 +81,125 @@ TEST_F(Dispatch, InterfacesShareOneIdentity) {
 
 TEST_F(Dispatch, ScriptVariablesReachByReferenceParameters) {
   VARIANT size = Long(256), check = Boolean(false);  // a script's Variant variables
-  VARIANT result;
-  VariantInit(&result);
-  ASSERT_EQ(Call(kLoadKey, {Text(L"常规"), Text(L"用户名"), RefTo(&size), RefTo(&check)}, &result), S_OK);
-  ASSERT_EQ(V_VT(&result), VT_BSTR);
-  EXPECT_STREQ(V_BSTR(&result), L"张三");
-  VariantClear(&result);
+  const Invocation call(dispatch_.get(), kLoadKey, {Text(L"常规"), Text(L"用户名"), RefTo(&size), RefTo(&check)});
+  EXPECT_EQ(Outcome(call), L"\"张三\"");
   EXPECT_EQ(V_VT(&size), VT_I4) << "the caller's variable keeps its type";
 }
 
 TEST_F(Dispatch, PlainValuesOfOtherTypesAreCoerced) {
-  const struct {
+  struct {
     VARIANT size;
     const wchar_t* expected;
-  } cases[] = {{Long(256), L"张三"}, {Text(L"3"), L"张"}, {Boolean(true) /* -1 */, nullptr}};
-  for (const auto& c : cases) {
-    VARIANT result;
-    VariantInit(&result);
-    const HRESULT hr = Call(kLoadKey, {Text(L"常规"), Text(L"用户名"), c.size, Long(0)}, &result);
-    if (c.expected) {
-      EXPECT_EQ(hr, S_OK);
-      EXPECT_STREQ(V_BSTR(&result), c.expected);
-    } else {
-      EXPECT_EQ(hr, DISP_E_EXCEPTION) << "a negative buffer is an invalid call";
-    }
-    VariantClear(&result);
+  } cases[] = {{Long(256), L"\"张三\""}, {Text(L"3"), L"\"张\""}, {Boolean(true), L"error 5"} /* -1 */};
+  for (auto& c : cases) {
+    const Invocation call(dispatch_.get(), kLoadKey, {Text(L"常规"), Text(L"用户名"), c.size, Long(0)});
+    EXPECT_EQ(Outcome(call), c.expected);
   }
 }
 
-TEST_F(Dispatch, ArgumentsThatCannotBeCoercedAreNamed) {
-  VARIANT result;
-  VariantInit(&result);
-  UINT argErr = 99;
-  EXPECT_EQ(Call(kLoadKey, {Text(L"常规"), Text(L"用户名"), Text(L"abc"), Long(0)}, &result, nullptr, &argErr),
-            DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(argErr, 1u) << "rgvarg index of 数据缓冲";
-  EXPECT_EQ(Call(kLoadKey, {Text(L"常规"), Text(L"用户名"), Long(100000), Long(0)}, &result), DISP_E_OVERFLOW);
-  EXPECT_EQ(Call(kLoadKey, {Text(L"常规"), Text(L"用户名")}, &result), DISP_E_BADPARAMCOUNT);
-  VariantClear(&result);
+// Arguments of a type that does not convert, and arguments left out, end with the
+// standard status naming the argument (its rgvarg index); nothing is written.
+TEST_F(Dispatch, WrongOrMissingArgumentsGetTheStandardStatus) {
+  constexpr UINT kNone = Invocation::kNoArgument;
+  struct {
+    const char* name;
+    DISPID id;
+    WORD flags;
+    std::vector<VARIANT> args;
+    HRESULT status;
+    UINT argErr;
+  } cases[] = {
+      {"a text that is no number for 数据缓冲", kLoadKey, DISPATCH_METHOD,
+       {Text(L"常规"), Text(L"用户名"), Text(L"abc"), Long(0)}, DISP_E_TYPEMISMATCH, 1},
+      {"a number beyond an Integer for 数据缓冲", kLoadKey, DISPATCH_METHOD,
+       {Text(L"常规"), Text(L"用户名"), Long(32768), Long(0)}, DISP_E_OVERFLOW, 1},
+      {"an object for 数据缓冲", kLoadKey, DISPATCH_METHOD, {Text(L"常规"), Text(L"用户名"), AnObject(), Long(0)},
+       DISP_E_TYPEMISMATCH, 1},
+      {"a text that is no Boolean for 错误处理", kLoadKey, DISPATCH_METHOD,
+       {Text(L"常规"), Text(L"用户名"), Long(16), Text(L"abc")}, DISP_E_TYPEMISMATCH, 0},
+      {"an object for 扇区", kSavKey, DISPATCH_METHOD, {AnObject(), Text(L"键"), Text(L"值"), Long(0)},
+       DISP_E_TYPEMISMATCH, 3},
+      {"an array for 数据", kSavKey, DISPATCH_METHOD, {Text(L"常规"), Text(L"用户名"), AnArray(), Long(0)},
+       DISP_E_TYPEMISMATCH, 1},
+      {"Null for 扇区", kDirSection, DISPATCH_METHOD, {Null()}, DISP_E_TYPEMISMATCH, 0},
+      {"an array for FileName", kFileName, DISPATCH_PROPERTYPUT, {AnArray()}, DISP_E_TYPEMISMATCH, 0},
+      {"an array for nPathName", kNewFile, DISPATCH_METHOD, {AnArray()}, DISP_E_TYPEMISMATCH, 0},
+      {"数据缓冲 left out", kLoadKey, DISPATCH_METHOD, {Text(L"常规"), Text(L"用户名"), Omitted(), Long(0)},
+       DISP_E_PARAMNOTOPTIONAL, 1},
+      {"数据 left out", kSavKey, DISPATCH_METHOD, {Text(L"常规"), Text(L"用户名"), Omitted(), Long(0)},
+       DISP_E_PARAMNOTOPTIONAL, 1},
+      {"扇区 left out", kDirSection, DISPATCH_METHOD, {Omitted()}, DISP_E_PARAMNOTOPTIONAL, 0},
+      {"the last two arguments missing", kLoadKey, DISPATCH_METHOD, {Text(L"常规"), Text(L"用户名")},
+       DISP_E_BADPARAMCOUNT, kNone},
+      {"no arguments", kSavKey, DISPATCH_METHOD, {}, DISP_E_BADPARAMCOUNT, kNone},
+      {"one argument too many", kDirSection, DISPATCH_METHOD, {Text(L"常规"), Text(L"常规")}, DISP_E_BADPARAMCOUNT,
+       kNone},
+      {"a member that does not exist", 0x60030008, DISPATCH_METHOD, {}, DISP_E_MEMBERNOTFOUND, kNone},
+  };
+  for (auto& c : cases) {
+    const Invocation call(dispatch_.get(), c.id, std::move(c.args), c.flags);
+    EXPECT_EQ(call.status, c.status) << c.name;
+    if (c.argErr != kNone) {
+      EXPECT_EQ(call.argErr, c.argErr) << c.name;
+    }
+  }
+  EXPECT_EQ(dir_.Read("settings.ini"), kContent);
+}
+
+// A null or empty 扇区, 键值 or nPathName names only itself: a read finds nothing, and
+// a delete never reaches the file's sections and keys. The writes that a null name
+// makes (a key without name, or one outside every section) leave the lines there were.
+TEST_F(Dispatch, NullAndEmptyNamesReachNothingElse) {
+  struct {
+    const char* name;
+    DISPID id;
+    std::vector<VARIANT> args;
+    const wchar_t* expected;
+    bool addsLines;
+  } cases[] = {
+      {"Load_Key of a null section", kLoadKey, {NullText(), Text(L"用户名"), Long(64), Long(0)}, L"\"\"", false},
+      {"Load_Key of a null key", kLoadKey, {Text(L"常规"), NullText(), Long(64), Long(0)}, L"\"\"", false},
+      {"Load_Key of empty names", kLoadKey, {Text(L""), Text(L""), Long(64), Long(0)}, L"\"\"", false},
+      {"Sav_Key in a null section", kSavKey, {NullText(), Text(L"键"), Text(L"值"), Long(0)}, L"True", true},
+      {"Sav_Key of a null key", kSavKey, {Text(L"常规"), NullText(), Text(L"值"), Long(0)}, L"True", true},
+      {"Dir扇区 of a null section", kDirSection, {NullText()}, L"False", false},
+      {"Dir键值 of a null section", kDirKey, {NullText(), Text(L"用户名")}, L"False", false},
+      {"Dir键值 of a null key", kDirKey, {Text(L"常规"), NullText()}, L"False", false},
+      {"Del扇区 of a null section", kDelSection, {NullText()}, L"done", false},
+      {"Del扇区 of an empty section", kDelSection, {Text(L"")}, L"done", false},
+      {"Del键值 of a null section", kDelKey, {NullText(), Text(L"用户名")}, L"done", false},
+      {"Del键值 of a null key", kDelKey, {Text(L"常规"), NullText()}, L"done", false},
+      {"Del键值 of empty names", kDelKey, {Text(L""), Text(L"")}, L"done", false},
+      {"Del数据 of a null section", kDelData, {NullText(), Text(L"用户名")}, L"done", true},
+      {"Del数据 of a null key", kDelData, {Text(L"常规"), NullText()}, L"done", true},
+      {"NewFile of a null name", kNewFile, {NullText()}, L"error 52", false},
+      {"NewFile of an empty name", kNewFile, {Text(L"")}, L"error 52", false},
+  };
+  for (auto& c : cases) {
+    dir_.Write("settings.ini", kContent);
+    const Invocation call(dispatch_.get(), c.id, std::move(c.args));
+    EXPECT_EQ(Outcome(call), c.expected) << c.name;
+    const std::string after = dir_.Read("settings.ini");
+    if (c.addsLines) {
+      EXPECT_TRUE(after.contains(kContent)) << c.name;
+    } else {
+      EXPECT_EQ(after, kContent) << c.name;
+    }
+  }
 }
 
 TEST_F(Dispatch, ControlErrorsComeAsExceptionsWithTheErrorNumber) {
   ASSERT_EQ(control_->put_FileName(Bstr((file_ + L".missing").c_str()).get()), S_OK);
   VARIANT check = Boolean(false);
-  VARIANT result;
-  VariantInit(&result);
-  EXCEPINFO exception{};
-  ASSERT_EQ(Call(kSavKey, {Text(L"常规"), Text(L"键"), Text(L"值"), RefTo(&check)}, &result, &exception),
-            DISP_E_EXCEPTION);
-  EXPECT_EQ(static_cast<ULONG>(exception.scode), 0x800A0035u);  // 53, file not found
-  EXPECT_STREQ(exception.bstrSource, L"TesvarLib.Tesvar");
-  EXPECT_STREQ(exception.bstrDescription, L"文件未找到");
-  SysFreeString(exception.bstrSource);
-  SysFreeString(exception.bstrDescription);
-  SysFreeString(exception.bstrHelpFile);
-  VariantClear(&result);
+  const Invocation call(dispatch_.get(), kSavKey, {Text(L"常规"), Text(L"键"), Text(L"值"), RefTo(&check)});
+  ASSERT_EQ(call.status, DISP_E_EXCEPTION);
+  EXPECT_EQ(call.Scode(), 0x800A0035u);  // 53, file not found
+  EXPECT_STREQ(call.exception.bstrSource, L"TesvarLib.Tesvar");
+  EXPECT_STREQ(call.exception.bstrDescription, L"文件未找到");
+
+  const Invocation failed(dispatch_.get(), kLoadKey, {Text(L"常规"), Text(L"键"), Long(0), Boolean(false)});
+  ASSERT_EQ(Outcome(failed), L"error 5");
+  EXPECT_TRUE(V_VT(&failed.result) == VT_EMPTY || !V_BSTR(&failed.result)) << "no string to free with the exception";
 }
 
 TEST_F(Dispatch, VtableCallsReturnTheStatusWithErrorInfo) {
@@ -183,6 +221,8 @@ TEST_F(Dispatch, VtableCallsReturnTheStatusWithErrorInfo) {
   EXPECT_EQ(static_cast<ULONG>(control_->Load_Key(Bstr(L"常规").get(), Bstr(L"用户名").get(), &size, &check,
                                                    value.put())),
             0x800A0005u);
+  // A caller frees no result of a failed call, so the member hands out none.
+  EXPECT_EQ(value.get(), nullptr);
 }
 
 TEST_F(Dispatch, NullStringsCountAsEmpty) {
@@ -204,10 +244,7 @@ TEST_F(Dispatch, PropertyPutByNameTakesAReferencedVariant) {
   DISPID id = 0;
   ASSERT_EQ(dispatch_->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK);
   VARIANT value = Text(L"其他.ini");
-  VARIANT ref = RefTo(&value);
-  DISPID named = DISPID_PROPERTYPUT;
-  DISPPARAMS params{&ref, &named, 1, 1};
-  ASSERT_EQ(dispatch_->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(Invocation(dispatch_.get(), id, {RefTo(&value)}, DISPATCH_PROPERTYPUT).status, S_OK);
   win::unique_bstr got;
   ASSERT_EQ(control_->get_FileName(got.put()), S_OK);
   EXPECT_STREQ(got.get(), L"其他.ini");

@@ -76,6 +76,38 @@ Check "Del键值 keeps the other key", t.Dir键值(s, k) = True
 t.Del扇区 s
 Check "Del扇区 removes the section", t.Dir扇区(s) = False
 
+' Wrong or missing arguments are script errors that change nothing; empty names name
+' nothing. A check that calls the control stays outside On Error Resume Next, which
+' would skip it.
+Check "Sav_Key before the argument checks", t.Sav_Key(s, k, "张三", b) = True
+On Error Resume Next
+v = t.Load_Key(s, , 16, False)
+CheckError "Load_Key with 键值 left out: argument not optional (449)", 449
+v = t.Sav_Key(s, k, , False)
+CheckError "Sav_Key with 数据 left out: argument not optional (449)", 449
+v = t.Sav_Key(Array(1, 2), k, "x", False)
+CheckError "Sav_Key with an array for 扇区 is a type mismatch (13)", 13
+v = t.Sav_Key(s, fso, "x", False)
+CheckError "Sav_Key with an object for 键值 is a type mismatch (13)", 13
+v = t.Dir扇区(Null)
+CheckError "Dir扇区 with Null is a type mismatch (13)", 13
+v = t.Dir扇区()
+CheckError "Dir扇区 without its argument (450)", 450
+t.FileName = Array(1)
+CheckError "FileName set to an array is a type mismatch (13)", 13
+v = t.Load_Key(Empty, Empty, 16, False)
+CheckError "Load_Key of Empty names", 0
+Check "Load_Key of Empty names reads nothing", v = ""
+t.Del扇区 ""
+CheckError "Del扇区 of an empty section", 0
+t.Del键值 s, Empty
+CheckError "Del键值 of an Empty key", 0
+v = t.NewFile("")
+CheckError "NewFile of an empty name fails with 52", 52
+On Error GoTo 0
+Check "FileName keeps its value", t.FileName = ini
+Check "the value is as it was", t.Load_Key(s, k, 16, False) = "张三"
+
 ' Errors reach the script as the control's error numbers.
 On Error Resume Next
 v = t.Load_Key(s, k, 0, False)

@@ -1,0 +1,143 @@
+#pragma once
+// IDispatch::Invoke as automation hosts call it: argument values, script variables
+// passed by reference, and one call that owns its arguments, result and exception.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cwchar>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "win32/raii.h"
+
+namespace ocx_test {
+
+// The dispatch identifiers of _Tesvar's members.
+namespace members {
+constexpr DISPID kFileName = 0x40030000;
+constexpr DISPID kLoadKey = 0x60030000;
+constexpr DISPID kSavKey = 0x60030001;
+constexpr DISPID kDirSection = 0x60030002;
+constexpr DISPID kDirKey = 0x60030003;
+constexpr DISPID kDelSection = 0x60030004;
+constexpr DISPID kDelKey = 0x60030005;
+constexpr DISPID kDelData = 0x60030006;
+constexpr DISPID kNewFile = 0x60030007;
+}  // namespace members
+
+// A profile holding section 常规 with 用户名=张三, in code page 936.
+constexpr std::string_view kContent = "[\xB3\xA3\xB9\xE6]\r\n\xD3\xC3\xBB\xA7\xC3\xFB=\xD5\xC5\xC8\xFD\r\n";
+
+inline std::wstring Wide(const std::string& utf8) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(n, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  return wide;
+}
+
+// A string argument; a null `text` gives a null BSTR, as a host's unset string.
+inline VARIANT Text(const wchar_t* text) {
+  VARIANT v;
+  V_VT(&v) = VT_BSTR;
+  V_BSTR(&v) = text ? SysAllocString(text) : nullptr;
+  return v;
+}
+
+inline VARIANT Text(const std::wstring& text) {
+  VARIANT v;
+  V_VT(&v) = VT_BSTR;
+  V_BSTR(&v) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  return v;
+}
+
+inline VARIANT Long(LONG value) {
+  VARIANT v;
+  V_VT(&v) = VT_I4;
+  V_I4(&v) = value;
+  return v;
+}
+
+inline VARIANT Boolean(bool value) {
+  VARIANT v;
+  V_VT(&v) = VT_BOOL;
+  V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
+  return v;
+}
+
+// A script variable passed by reference.
+inline VARIANT RefTo(VARIANT* variable) {
+  VARIANT v;
+  V_VT(&v) = VT_BYREF | VT_VARIANT;
+  V_VARIANTREF(&v) = variable;
+  return v;
+}
+
+// An argument left out in the middle of a call, as a script passes it.
+inline VARIANT Omitted() {
+  VARIANT v;
+  V_VT(&v) = VT_ERROR;
+  V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
+  return v;
+}
+
+// One IDispatch::Invoke of `id` with `args` given in reading order. Owns the
+// arguments (cleared afterwards), the result and the exception's strings.
+class Invocation {
+ public:
+  Invocation(IDispatch* dispatch, DISPID id, std::vector<VARIANT> args,
+             WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET)
+      : args_(std::move(args)) {
+    std::vector<VARIANT> reversed(args_.rbegin(), args_.rend());
+    DISPID named = DISPID_PROPERTYPUT;
+    const bool put = flags == DISPATCH_PROPERTYPUT;
+    DISPPARAMS params{reversed.data(), put ? &named : nullptr, static_cast<UINT>(reversed.size()), put ? 1u : 0u};
+    status = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, put ? nullptr : &result, &exception,
+                              &argErr);
+  }
+  Invocation(const Invocation&) = delete;
+  Invocation& operator=(const Invocation&) = delete;
+  ~Invocation() {
+    for (auto& arg : args_) VariantClear(&arg);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+  }
+
+  // The control's error number, 0x800A0000 + n, as a host reads it from the exception.
+  ULONG Scode() const { return static_cast<ULONG>(exception.scode); }
+
+  static constexpr UINT kNoArgument = ~0u;
+
+  HRESULT status = E_FAIL;
+  win::unique_variant result;
+  EXCEPINFO exception{};
+  UINT argErr = kNoArgument;  // the rgvarg index of the argument Invoke names
+
+ private:
+  std::vector<VARIANT> args_;
+};
+
+// What a call gave a host: "error N" for the control's errors (0x800A0000 + N), the
+// string or Boolean result, "done" for a member without result, or any other status.
+inline std::wstring Outcome(const Invocation& call) {
+  if (call.status == DISP_E_EXCEPTION && (call.Scode() & 0xFFFF0000u) == 0x800A0000u) {
+    return L"error " + std::to_wstring(call.Scode() & 0xFFFFu);
+  }
+  if (call.status != S_OK) {
+    wchar_t text[32];
+    std::swprintf(text, std::size(text), L"status %08lX", static_cast<unsigned long>(call.status));
+    return text;
+  }
+  const VARIANT& result = call.result;
+  switch (V_VT(&result)) {
+    case VT_BSTR: return L"\"" + std::wstring(V_BSTR(&result), SysStringLen(V_BSTR(&result))) + L"\"";
+    case VT_BOOL: return V_BOOL(&result) ? L"True" : L"False";
+    case VT_EMPTY: return L"done";
+    default: return L"type " + std::to_wstring(V_VT(&result));
+  }
+}
+
+}  // namespace ocx_test

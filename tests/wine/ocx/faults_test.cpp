@@ -1,0 +1,205 @@
+// Tesvar.ocx on files it cannot use as asked, called through IDispatch as a host calls
+// it: a read-only file, one that another handle holds open, a folder where the file
+// should be, names the profile functions cannot take, and the limits of 数据缓冲. Every
+// call ends with the control's error number (0x800A0000 + n) or its documented result,
+// and a file that could not be written keeps its bytes.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <oleauto.h>
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "dispatch_call.h"
+#include "ocx_under_test.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using ocx_test::Boolean;
+using ocx_test::CreateControl;
+using ocx_test::Invocation;
+using ocx_test::kContent;
+using ocx_test::Long;
+using ocx_test::Outcome;
+using ocx_test::Text;
+using ocx_test::Wide;
+using namespace ocx_test::members;
+
+// The members a host calls on its file, each with 错误处理 False: no message box waits.
+struct Member {
+  const char* name;
+  Invocation (*call)(IDispatch* control, const std::wstring& file);
+};
+
+const Member kMembers[] = {
+    {"Load_Key",
+     [](IDispatch* c, const std::wstring&) {
+       return Invocation(c, kLoadKey, {Text(L"常规"), Text(L"用户名"), Long(256), Boolean(false)});
+     }},
+    {"Sav_Key",
+     [](IDispatch* c, const std::wstring&) {
+       return Invocation(c, kSavKey, {Text(L"常规"), Text(L"用户名"), Text(L"李四"), Boolean(false)});
+     }},
+    {"Sav_Key of a new section",
+     [](IDispatch* c, const std::wstring&) {
+       return Invocation(c, kSavKey, {Text(L"新段"), Text(L"键"), Text(L"值"), Boolean(false)});
+     }},
+    {"Dir扇区", [](IDispatch* c, const std::wstring&) { return Invocation(c, kDirSection, {Text(L"常规")}); }},
+    {"Dir键值",
+     [](IDispatch* c, const std::wstring&) { return Invocation(c, kDirKey, {Text(L"常规"), Text(L"用户名")}); }},
+    {"Del扇区", [](IDispatch* c, const std::wstring&) { return Invocation(c, kDelSection, {Text(L"常规")}); }},
+    {"Del键值",
+     [](IDispatch* c, const std::wstring&) { return Invocation(c, kDelKey, {Text(L"常规"), Text(L"用户名")}); }},
+    {"Del数据",
+     [](IDispatch* c, const std::wstring&) { return Invocation(c, kDelData, {Text(L"常规"), Text(L"用户名")}); }},
+    {"NewFile", [](IDispatch* c, const std::wstring& file) { return Invocation(c, kNewFile, {Text(file)}); }},
+};
+
+using Outcomes = std::array<std::wstring_view, std::size(kMembers)>;
+
+// The bytes of a file, also beyond MAX_PATH.
+std::string Bytes(const std::wstring& path) {
+  win::unique_handle file(CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+  if (!file) return "(cannot be read)";
+  std::string bytes;
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+  return bytes;
+}
+
+class Faults : public testing::Test {
+ protected:
+  void SetUp() override {
+    control_ = CreateControl<IDispatch>();
+    ASSERT_TRUE(control_);
+    folder_ = Wide(dir_.path().string());
+    file_ = Wide(dir_.Write("settings.ini", kContent));
+  }
+
+  // Sets FileName to `file`, calls every member and compares what each gave.
+  void ExpectOutcomes(const std::wstring& file, const Outcomes& expected) {
+    Invocation put(control_.get(), kFileName, {Text(file)}, DISPATCH_PROPERTYPUT);
+    ASSERT_EQ(put.status, S_OK);
+    for (std::size_t i = 0; i < std::size(kMembers); ++i) {
+      const Invocation call = kMembers[i].call(control_.get(), file);
+      EXPECT_EQ(Outcome(call), expected[i]) << kMembers[i].name;
+    }
+  }
+
+  testing_support::TempDir dir_;
+  std::wstring folder_;
+  std::wstring file_;  // settings.ini, holding kContent
+  win::com_ptr<IDispatch> control_;
+};
+
+TEST_F(Faults, ReadOnlyFileIsReadAndNeverWritten) {
+  ASSERT_TRUE(SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_READONLY));
+  win::unique_handle writer(CreateFileW(file_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+  if (writer) {
+    writer.reset();
+    SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    GTEST_SKIP() << "this system opens a read-only file for writing (Wine run as root does)";
+  }
+  ExpectOutcomes(file_, {L"\"张三\"", L"False", L"False", L"True", L"True", L"done", L"done", L"done", L"error 70"});
+  SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(Bytes(file_), kContent);
+}
+
+// Another program reads the file and lets nobody write it: the same refusal as a
+// read-only file, also for a process that the read-only attribute does not stop.
+TEST_F(Faults, FileKeptFromWritersIsReadAndNeverWritten) {
+  win::unique_handle reader(
+      CreateFileW(file_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(reader);
+  ExpectOutcomes(file_, {L"\"张三\"", L"False", L"False", L"True", L"True", L"done", L"done", L"done", L"error 70"});
+  reader.reset();
+  EXPECT_EQ(Bytes(file_), kContent);
+}
+
+TEST_F(Faults, FileLockedWithoutSharingFailsCleanly) {
+  win::unique_handle lock(
+      CreateFileW(file_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(lock);
+  ExpectOutcomes(file_, {L"\"\"", L"error 70", L"error 70", L"error 70", L"error 70", L"done", L"done", L"done",
+                         L"error 70"});
+  lock.reset();
+  EXPECT_EQ(Bytes(file_), kContent);
+}
+
+TEST_F(Faults, FolderWhereTheFileShouldBe) {
+  const std::wstring folder = folder_ + L"\\folder.ini";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  ExpectOutcomes(folder, {L"\"\"", L"error 75", L"error 75", L"error 75", L"error 75", L"done", L"done", L"done",
+                          L"error 75"});
+  EXPECT_TRUE(std::filesystem::is_directory(dir_.path() / "folder.ini"));
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.path() / "folder.ini"));
+}
+
+// kernel32's profile functions take a full path of fewer than MAX_PATH characters; a
+// longer name, like one with a NUL, is refused by every member that uses them or
+// scans (52) and touches nothing. NewFile uses the file system alone.
+TEST_F(Faults, NamesTheProfileFunctionsCannotTakeAreRefused) {
+  // settings.ini again, in folders that take the path beyond MAX_PATH.
+  std::wstring deep = folder_;
+  for (wchar_t letter = L'a'; deep.size() <= MAX_PATH; ++letter) {
+    deep += L"\\" + std::wstring(50, letter);
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+  }
+  const std::wstring deepFile = deep + L"\\settings.ini";
+  ASSERT_TRUE(CopyFileW(file_.c_str(), (L"\\\\?\\" + deepFile).c_str(), TRUE));
+
+  const struct {
+    const char* name;
+    std::wstring file;
+    std::wstring_view newFile;
+  } cases[] = {
+      {"a NUL inside the name", file_ + L'\0' + L"x", L"error 52"},
+      {"a full path beyond MAX_PATH", deepFile, L"True"},
+      {"beyond 32,767 characters", folder_ + L"\\" + std::wstring(40000, L'n') + L".ini", L"error 76"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ExpectOutcomes(c.file, {L"error 52", L"error 52", L"error 52", L"error 52", L"error 52", L"error 52",
+                            L"error 52", L"error 52", c.newFile});
+  }
+  EXPECT_EQ(Bytes(file_), kContent);
+  EXPECT_EQ(Bytes(deepFile), kContent);
+}
+
+// 数据缓冲 counts bytes of code page 936 with the closing NUL: 32,767 returns up to
+// 32,766 bytes and drops a double-byte character that would be cut in half.
+TEST_F(Faults, BufferSizeLimits) {
+  const std::wstring longValue = L"a" + std::wstring(20000, L'数');  // 40,001 bytes
+  const std::wstring fullValue(16383, L'数');                          // 32,766 bytes
+  ASSERT_EQ(Invocation(control_.get(), kFileName, {Text(file_)}, DISPATCH_PROPERTYPUT).status, S_OK);
+  for (const auto& [key, value] : {std::pair{L"长", &longValue}, std::pair{L"满", &fullValue}}) {
+    const Invocation saved(control_.get(), kSavKey, {Text(L"常规"), Text(key), Text(*value), Boolean(false)});
+    ASSERT_EQ(Outcome(saved), L"True");
+  }
+
+  const struct {
+    LONG size;
+    const wchar_t* key;
+    std::wstring expected;
+  } cases[] = {
+      {32767, L"长", L"\"a" + std::wstring(16382, L'数') + L"\""},
+      {32767, L"满", L"\"" + fullValue + L"\""},
+      {1, L"用户名", L"\"\""},
+      {0, L"用户名", L"error 5"},
+      {-1, L"用户名", L"error 5"},
+  };
+  for (const auto& c : cases) {
+    const Invocation read(control_.get(), kLoadKey, {Text(L"常规"), Text(c.key), Long(c.size), Boolean(false)});
+    const std::wstring got = Outcome(read);
+    EXPECT_TRUE(got == c.expected) << "数据缓冲 " << c.size << " for " << c.key << ": " << got.size()
+                                   << " characters back, " << c.expected.size() << " expected";
+  }
+}
+
+}  // namespace
