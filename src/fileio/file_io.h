@@ -16,7 +16,8 @@ using Path = std::u16string;
 enum class Error {
   kNotFound,          // no such file
   kPathNotFound,      // a folder of the path is missing
-  kAccessDenied,      // no rights, or a read-only file
+  kAccessDenied,      // no rights
+  kReadOnly,          // the file is read-only
   kSharingViolation,  // another process holds the file open
   kIsDirectory,       // a folder stands where the file should be
   kBadName,           // the name cannot be a file name (empty, NUL, too long)

@@ -133,7 +133,7 @@ Status ReplaceContent(const Path& path, std::string_view content, bool durable) 
   struct stat st;
   if (stat(target.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return std::unexpected(Error::kIsDirectory);
-    if (IsReadOnly(st)) return std::unexpected(Error::kAccessDenied);
+    if (IsReadOnly(st)) return std::unexpected(Error::kReadOnly);
     mode = st.st_mode & 07777;
   }
 

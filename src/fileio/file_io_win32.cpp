@@ -115,7 +115,7 @@ Status ReplaceContent(const Path& path, std::string_view content, bool durable) 
   DWORD attributes = GetFileAttributesW(Wide(path));
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return std::unexpected(Error::kIsDirectory);
-    if (attributes & FILE_ATTRIBUTE_READONLY) return std::unexpected(Error::kAccessDenied);
+    if (attributes & FILE_ATTRIBUTE_READONLY) return std::unexpected(Error::kReadOnly);
   }
 
   wchar_t temp[MAX_PATH];

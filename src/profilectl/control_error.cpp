@@ -21,6 +21,7 @@ ControlError FromFileError(fileio::Error error) {
     case fileio::Error::kNotFound: return {ErrorNumber::kFileNotFound};
     case fileio::Error::kPathNotFound: return {ErrorNumber::kPathNotFound};
     case fileio::Error::kAccessDenied:
+    case fileio::Error::kReadOnly:
     case fileio::Error::kSharingViolation: return {ErrorNumber::kPermissionDenied};
     case fileio::Error::kBadName: return {ErrorNumber::kBadFileName};
     case fileio::Error::kIsDirectory:

@@ -163,7 +163,7 @@ CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileNam
   if (exists && !S_ISREG(existing.st_mode)) return Fail(Side::kDestination, Error::kOther);
   if (exists && HoldsExactly(destination, existing, source.get(), sourceStat)) return {};
   // A read-only component is not replaced, as on Windows.
-  if (exists && (existing.st_mode & 0222) == 0) return Fail(Side::kDestination, Error::kAccessDenied);
+  if (exists && (existing.st_mode & 0222) == 0) return Fail(Side::kDestination, Error::kReadOnly);
 
   std::string temp;
   UniqueFd fd;

@@ -104,7 +104,8 @@ CopyStatus CopyData(HANDLE from, HANDLE to) {
 Error ReplaceError(const fileio::Path& destination, DWORD code) {
   if (code != ERROR_ACCESS_DENIED) return fileio::ErrorFromSystem(code);
   const DWORD attributes = GetFileAttributesW(Wide(destination));
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return Error::kAccessDenied;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Error::kAccessDenied;
+  if (attributes & FILE_ATTRIBUTE_READONLY) return Error::kReadOnly;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Error::kIsDirectory;
   unique_handle probe(CreateFileW(Wide(destination), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -126,7 +127,7 @@ CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileNam
   if (exists && HoldsExactly(DestFileName, source->get())) return {};
   // Windows refuses to replace a read-only file; say so before anything is written
   // (some platforms' MoveFileExW replaces it regardless).
-  if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return Fail(Side::kDestination, Error::kAccessDenied);
+  if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return Fail(Side::kDestination, Error::kReadOnly);
 
   fileio::Path temp;
   unique_handle file;

@@ -22,6 +22,7 @@ std::u16string ReasonText(const RowFailure& failure) {
     case FailureReason::kSourceMissing: return u"ocx文件夹中没有这个文件";
     case FailureReason::kSourceUnreadable: return u"无法读取ocx文件夹中的这个文件";
     case FailureReason::kNoRights: return u"没有写入系统文件夹的权限";
+    case FailureReason::kReadOnly: return u"系统文件夹中的这个文件是只读文件";
     case FailureReason::kInUse: return u"文件正被运行中的程序使用";
     case FailureReason::kFolderMissing: return u"系统文件夹不存在";
     case FailureReason::kFolderInTheWay: return u"目标位置是一个同名的文件夹";
@@ -56,6 +57,7 @@ FailureReason CopyFailureReason(const CopyFailure& failure) {
   }
   switch (failure.error) {
     case Error::kAccessDenied: return FailureReason::kNoRights;
+    case Error::kReadOnly: return FailureReason::kReadOnly;
     case Error::kSharingViolation: return FailureReason::kInUse;
     case Error::kNotFound:
     case Error::kPathNotFound: return FailureReason::kFolderMissing;
@@ -86,6 +88,10 @@ std::u16string FailureReport(RepairTarget target, std::span<const RowFailure> fa
   bool advised = false;
   if (Any(failures, FailureReason::kNoRights)) {
     text += u"\r\n请右键点击本工具，选择“以管理员身份运行”，然后重新修复。";
+    advised = true;
+  }
+  if (Any(failures, FailureReason::kReadOnly)) {
+    text += u"\r\n请取消这些文件的“只读”属性，然后重新修复。";
     advised = true;
   }
   if (Any(failures, FailureReason::kInUse)) {

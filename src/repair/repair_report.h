@@ -17,6 +17,7 @@ enum class FailureReason {
   kSourceMissing,     // the file is not in the ocx folder
   kSourceUnreadable,  // it is there but cannot be read
   kNoRights,          // the system folder or the file refused the write
+  kReadOnly,          // the file in the system folder is read-only
   kInUse,             // a running program holds the file
   kFolderMissing,     // the destination folder does not exist
   kFolderInTheWay,    // a folder stands where the file should be

@@ -158,12 +158,12 @@ TEST(FileCopyEx, FailuresLeaveTheDestinationUntouched) {
   }
 }
 
-TEST(FileCopyEx, ReadOnlyDestinationIsNoRightsUnlessItAlreadyHoldsTheBytes) {
+TEST(FileCopyEx, ReadOnlyDestinationIsRefusedUnlessItAlreadyHoldsTheBytes) {
   TempDir dir;
   const std::string source = dir.Write("source.ocx", "component");
   const std::string destination = dir.Write("dest.ocx", "installed");
   fs::permissions(destination, fs::perms::owner_read | fs::perms::group_read);
-  EXPECT_EQ(FileCopyEx(P(source), P(destination)).error(), (CopyFailure{Side::kDestination, Error::kAccessDenied}));
+  EXPECT_EQ(FileCopyEx(P(source), P(destination)).error(), (CopyFailure{Side::kDestination, Error::kReadOnly}));
   EXPECT_EQ(dir.Read("dest.ocx"), "installed");
   EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"dest.ocx", "source.ocx"}));
 

@@ -330,6 +330,7 @@ TEST(CopyFailureReason, PlainReasons) {
                         Case{Side::kSource, Error::kAccessDenied, FailureReason::kSourceUnreadable},
                         Case{Side::kSource, Error::kSharingViolation, FailureReason::kSourceUnreadable},
                         Case{Side::kDestination, Error::kAccessDenied, FailureReason::kNoRights},
+                        Case{Side::kDestination, Error::kReadOnly, FailureReason::kReadOnly},
                         Case{Side::kDestination, Error::kSharingViolation, FailureReason::kInUse},
                         Case{Side::kDestination, Error::kPathNotFound, FailureReason::kFolderMissing},
                         Case{Side::kDestination, Error::kIsDirectory, FailureReason::kFolderInTheWay},
@@ -351,6 +352,8 @@ TEST(FailureReport, EachReasonInPlainWords) {
   const Case cases[] = {
       {FailureReason::kSourceUnreadable, 0, "a.ocx：复制失败，无法读取ocx文件夹中的这个文件",
        "请确认本工具旁边的ocx文件夹完整，然后重新修复。"},
+      {FailureReason::kReadOnly, 0, "a.ocx：复制失败，系统文件夹中的这个文件是只读文件",
+       "请取消这些文件的“只读”属性，然后重新修复。"},
       {FailureReason::kFolderMissing, 0, "a.ocx：复制失败，系统文件夹不存在", generic},
       {FailureReason::kFolderInTheWay, 0, "a.ocx：复制失败，目标位置是一个同名的文件夹", generic},
       {FailureReason::kDiskFull, 0, "a.ocx：复制失败，磁盘空间不足", generic},

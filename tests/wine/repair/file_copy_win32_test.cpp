@@ -112,7 +112,7 @@ TEST(FileCopyExWin32, DestinationHeldOpenWithoutSharingStaysAsItWas) {
   EXPECT_EQ(Names(dir.path()), (std::set<std::wstring>{L"dest.ocx", L"source.ocx"}));
 }
 
-TEST(FileCopyExWin32, ReadOnlyDestinationIsNoRightsAndStaysAsItWas) {
+TEST(FileCopyExWin32, ReadOnlyDestinationIsRefusedAndStaysAsItWas) {
   TempDir dir;
   WriteFile(dir.path() / "source.ocx", "the new component");
   WriteFile(dir.path() / "dest.ocx", "the installed component");
@@ -120,7 +120,7 @@ TEST(FileCopyExWin32, ReadOnlyDestinationIsNoRightsAndStaysAsItWas) {
   ASSERT_TRUE(SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_READONLY));
   const CopyStatus status = FileCopyEx(Path16(dir.path() / "source.ocx"), Path16(dir.path() / "dest.ocx"));
   ASSERT_FALSE(status);
-  EXPECT_EQ(status.error(), (CopyFailure{Side::kDestination, Error::kAccessDenied}));
+  EXPECT_EQ(status.error(), (CopyFailure{Side::kDestination, Error::kReadOnly}));
   EXPECT_EQ(GetFileAttributesW(destination.c_str()) & FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY);
   SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(ReadFile(dir.path() / "dest.ocx"), "the installed component");
