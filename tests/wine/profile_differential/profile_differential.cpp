@@ -66,6 +66,7 @@
 #include "support/escaped.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
+#include "win32/raii.h"
 
 namespace {
 
@@ -249,23 +250,11 @@ Scenario MakeScenario(Random& random) {
   return scenario;
 }
 
-// Holds a file open without sharing while it lives.
-class Lock {
- public:
-  explicit Lock(const std::filesystem::path& file)
-      : handle_(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
-  ~Lock() { Release(); }
-  Lock(const Lock&) = delete;
-  Lock& operator=(const Lock&) = delete;
-  bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
-  void Release() {
-    if (held()) CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE handle_;
-};
+// Holds `file` open without sharing until the handle is reset.
+win::unique_handle Lock(const std::filesystem::path& file) {
+  return win::unique_handle(
+      CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+}
 
 struct Counts {
   std::size_t utf16Files = 0, lockedFiles = 0;
@@ -293,10 +282,10 @@ class Runner {
     }
     const std::string oursPath = Path(oursName);
     const std::string winePath = Path(wineName);
-    Lock oursLock(dir_.path() / oursName), wineLock(dir_.path() / wineName);
-    if (!scenario.locked) {
-      oursLock.Release();
-      wineLock.Release();
+    win::unique_handle oursLock, wineLock;
+    if (scenario.locked) {
+      oursLock = Lock(dir_.path() / oursName);
+      wineLock = Lock(dir_.path() / wineName);
     }
     std::vector<std::string> done;
     const auto differ = [&](const std::string& what, const std::string& ours, const std::string& wine) {
@@ -356,8 +345,8 @@ class Runner {
         for (const std::string& key : kKeys) compareRead(section, key, 4096);
     }
     if (scenario.locked && same) {
-      oursLock.Release();
-      wineLock.Release();
+      oursLock.reset();
+      wineLock.reset();
       if (Bytes(oursName, false) != *scenario.file) same = differ("locked file afterwards", Bytes(oursName, false), *scenario.file);
       if (Bytes(wineName, false) != *scenario.file) same = differ("kernel32's locked file afterwards", Bytes(wineName, false), *scenario.file);
     }
