@@ -3,7 +3,10 @@
 # Native builds use the system's GoogleTest; the Windows builds compile it from the
 # sources Debian ships in /usr/src/googletest. Tests of the Windows builds run under
 # Wine (label "wine") through tests/wine/wine-env, which keeps one private prefix and
-# one virtual display per build tree.
+# one virtual display per build tree. The 32-bit build runs in Wine's WoW64 mode, with
+# Wine's own 32-bit DLLs from a private folder that scripts/setup-wow64 prepares; its
+# prefix is created with them, and the tree's wine-env finds that folder in
+# wine/wow64-dlls.
 
 if(NOT BUILD_TESTING)
   return()
@@ -25,6 +28,25 @@ endif()
 set(WINE_ENV ${PROJECT_SOURCE_DIR}/tests/wine/wine-env)
 set(WINE_TEST_ROOT ${CMAKE_BINARY_DIR}/wine)
 
+# Wine 8 runs 32-bit programs but draws no text or pixels in their windows: tests that
+# judge pixels or text metrics run in the 64-bit build only.
+# WINE_SYSTEM_FOLDER is where the system programs of this build's kind (regsvr32,
+# cscript) live in the prefix.
+set(WINE_DRAWS_TEXT OFF)
+set(WINE_SYSTEM_FOLDER system32)
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(WINE_DRAWS_TEXT ON)
+elseif(WIN32)
+  set(WINE_SYSTEM_FOLDER syswow64)
+  execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/setup-wow64
+    OUTPUT_VARIABLE WINE_WOW64_DIR OUTPUT_STRIP_TRAILING_WHITESPACE
+    RESULT_VARIABLE _wow64_result)
+  if(NOT _wow64_result EQUAL 0)
+    message(FATAL_ERROR "Wine's 32-bit DLLs could not be prepared (scripts/setup-wow64)")
+  endif()
+  file(WRITE ${WINE_TEST_ROOT}/wow64-dlls "${WINE_WOW64_DIR}\n")
+endif()
+
 # add_wine_test(NAME name COMMAND program args...): runs a Windows program of this
 # build under Wine, inside the build tree's prefix and display.
 function(add_wine_test)
@@ -37,7 +59,7 @@ function(add_wine_test)
     TIMEOUT 300)
 endfunction()
 
-if(WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+if(WIN32)
   add_test(NAME wine_session_start COMMAND ${WINE_ENV} start)
   add_test(NAME wine_session_stop COMMAND ${WINE_ENV} stop)
   set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine_session LABELS wine

@@ -96,7 +96,7 @@ TEST(Lifetime, ControlsComeAndGoWithoutLeaking) {
   const HRESULT canUnload = ocx_test::LoadedServer().canUnloadNow();
 
   std::printf("cycles: %d (the first %d to warm up)\n", kCycles, kWarmUpCycles);
-  std::printf("private bytes after the warm-up: %zu, at the end: %zu, growth: %lld bytes\n", warmedUp, atEnd,
+  std::printf("private bytes after the warm-up: %zu, at the end: %zu, growth: %lld bytes\n", static_cast<size_t>(warmedUp), static_cast<size_t>(atEnd),
               static_cast<long long>(atEnd) - static_cast<long long>(warmedUp));
   std::printf("DllCanUnloadNow: 0x%08lX\n", static_cast<unsigned long>(canUnload));
   std::printf("time: %.1f s (%.2f ms a cycle)\n", seconds, seconds * 1000 / kCycles);

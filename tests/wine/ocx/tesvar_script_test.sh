@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
 # The VBScript client under Wine's cscript, as a user's script host runs it:
-#   tesvar_script_test.sh Tesvar.ocx answer_windows.exe WORK_FOLDER
+#   tesvar_script_test.sh Tesvar.ocx answer_windows.exe WORK_FOLDER [SYSTEM_FOLDER]
 # Registers the control, runs tesvar_client.vbs with a helper answering its two
 # message boxes and its modal about form, and unregisters the control again.
+# SYSTEM_FOLDER (system32, or syswow64 for a 32-bit control) is where the regsvr32 and
+# cscript of the control's kind live.
 set -uo pipefail
 
-ocx=$1 answerer=$2 work=$3
+ocx=$1 answerer=$2 work=$3 system=${4:-system32}
+regsvr32="C:\\windows\\$system\\regsvr32.exe"
+cscript="C:\\windows\\$system\\cscript.exe"
 here=$(cd "$(dirname "$0")" && pwd)
 windows() { printf 'Z:%s' "$1" | tr / '\\'; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 rm -rf "$work"
 mkdir -p "$work"
-wine regsvr32 /s "$(windows "$ocx")" 2>/dev/null || fail "regsvr32 could not register the control"
-trap 'wine regsvr32 /u /s "$(windows "$ocx")" 2>/dev/null' EXIT
+wine "$regsvr32" /s "$(windows "$ocx")" 2>/dev/null || fail "regsvr32 could not register the control"
+trap 'wine "$regsvr32" /u /s "$(windows "$ocx")" 2>/dev/null' EXIT
 
 wine "$answerer" cscript.exe 3 "$(windows "$work/answers.txt")" 120 2>"$work/answerer.log" &
 answerer_pid=$!
 # cscript must not print Chinese text; the script writes its results to a file.
-wine cscript //nologo "$(windows "$here/tesvar_client.vbs")" "$(windows "$work")" "$(windows "$work/results.txt")" \
+wine "$cscript" //nologo "$(windows "$here/tesvar_client.vbs")" "$(windows "$work")" "$(windows "$work/results.txt")" \
   </dev/null >"$work/cscript.log" 2>&1
 script_rc=$?
 wait "$answerer_pid" || fail "the message boxes and the about form were not all shown: $(cat "$work/answerer.log")"
