@@ -81,12 +81,15 @@ Outcome<bool> TesvarCore::Sav_Key(std::u16string_view 扇区, std::u16string_vie
 bool TesvarCore::AppendSectionHeader(const fileio::Path& file, std::u16string_view section) {
   auto appender = fileio::Appender::Open(file);
   if (!appender) return false;
-  auto last = appender->LastBytes(1);
+  auto last = appender->LastBytes(2);
   if (!last) return false;
 
   std::string line;
-  // A last line without its line break stays a line of its own.
-  if (!last->empty() && last->back() != '\r' && last->back() != '\n') line.append("\r\n");
+  // A last line without its line break stays a line of its own. For the scans only CR
+  // LF and a lone CR end a line: after a lone LF the header would still be inside the
+  // last line (D18).
+  const bool endsLine = last->ends_with('\r') || last->ends_with("\r\n");
+  if (!last->empty() && !endsLine) line.append("\r\n");
   line.append(1, '[').append(text::ToAnsi(section)).append("]\r\n");
   return appender->Write(line).has_value();
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -142,7 +143,8 @@ TEST_F(TesvarCoreTest, SaveKeyAppendsAMissingSectionHeaderThenWrites) {
       {"x=1\r\n", "x=1\r\n[Main]\r\n"},
       {"x=1", "x=1\r\n[Main]\r\n"},             // the last line keeps its own line
       {"x=1\r", "x=1\r[Main]\r\n"},
-      {"x=1\n", "x=1\n[Main]\r\n"},
+      {"x=1\n", "x=1\n\r\n[Main]\r\n"},   // a lone LF ends no line of the scans
+      {"x=1\r\n\n", "x=1\r\n\n\r\n[Main]\r\n"},
   };
   for (const auto& c : cases) {
     const std::string path = Use("t.ini", c.before);
@@ -259,6 +261,29 @@ TEST_F(TesvarCoreTest, NewFileCreatesAnEmptyFileOrLeavesOneAlone) {
   EXPECT_EQ(control_.NewFile(text::FromUtf8(dir_.File("no/such/x.ini"))).error().Number(), 76);
   EXPECT_EQ(control_.NewFile(text::FromUtf8(dir_.path().string())).error().Number(), 75);
   EXPECT_EQ(control_.NewFile(u"").error().Number(), 52);
+}
+
+// The control over the portable profile store, on files as other programs leave them.
+class TesvarOnFilesTest : public testing::Test {
+ protected:
+  void Use(std::string_view name, std::string_view content) {
+    control_.SetFileName(text::FromUtf8(dir_.Write(name, content)));
+  }
+
+  TempDir dir_;
+  std::unique_ptr<ProfileStore> store_ = MakePortableProfileStore();
+  RecordingMessages messages_;
+  TesvarCore control_{*store_, messages_};
+};
+
+TEST_F(TesvarOnFilesTest, LoneLfAtTheEndGetsOneHeaderOnly) {
+  Use("t.ini", "x=1\n");
+  EXPECT_EQ(control_.Sav_Key(u"Main", u"k", u"v1", kFalse), true);
+  EXPECT_EQ(control_.Dir扇区(u"Main"), true);
+  EXPECT_EQ(control_.Sav_Key(u"Main", u"k", u"v2", kFalse), true);
+  EXPECT_EQ(dir_.Read("t.ini"), "x=1\n\r\n[Main]\r\nk=v2\r\n");
+  EXPECT_EQ(control_.Load_Key(u"Main", u"k", 64, kTrue), u"v2");
+  EXPECT_TRUE(messages_.shown.empty());
 }
 
 }  // namespace
