@@ -15,10 +15,12 @@ std::u16string Quoted(std::u16string_view what, std::u16string_view name) {
 }  // namespace
 
 Outcome<fileio::Path> TesvarCore::WorkingFile() const {
-  if (HasNul(fileName_)) return Fail(ErrorNumber::kBadFileName);
   // Every method refuses a name the profile operations cannot take, so that the scans
-  // and the header append never act on a file that the read or write then misses.
-  if (!store_.TakesFile(AnsiFileName())) return Fail(ErrorNumber::kBadFileName);
+  // and the header append never act on a file that the read or write then misses: one
+  // with a NUL, one the ANSI code page cannot hold (the profile operations would get
+  // '?' in its place, another file, D16), one they find too long.
+  const std::optional<std::string> ansi = text::ToAnsiExact(fileName_);
+  if (HasNul(fileName_) || !ansi || !store_.TakesFile(*ansi)) return Fail(ErrorNumber::kBadFileName);
   return fileName_;
 }
 

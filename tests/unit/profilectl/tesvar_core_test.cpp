@@ -214,10 +214,13 @@ TEST_F(TesvarCoreTest, DeletesAreSingleProfileWrites) {
   EXPECT_TRUE(messages_.shown.empty());
 }
 
-// A FileName with a NUL, or one that the profile operations cannot take, fails every
-// member with 52 before anything is read, appended or written.
+// A FileName with a NUL, one outside the ANSI code page, or one that the profile
+// operations cannot take, fails every member with 52 before anything is read, appended
+// or written.
 TEST_F(TesvarCoreTest, UnusableFileNamesAreRefusedEverywhere) {
   const std::string path = Use("t.ini", "[s]\r\n");
+  // Hangul is not in code page 936: the profile operations would get "??.ini".
+  const std::string hangul = dir_.Write("한글.ini", "[s]\r\n");
   const int kBadFileName = 52;
   const struct {
     const char* why;
@@ -225,6 +228,7 @@ TEST_F(TesvarCoreTest, UnusableFileNamesAreRefusedEverywhere) {
     bool storeTakesIt;
   } cases[] = {
       {"a NUL inside", text::FromUtf8(path) + u'\0' + u"x", true},
+      {"a name outside the code page", text::FromUtf8(hangul), true},
       {"a name the profile operations cannot take", text::FromUtf8(path), false},
   };
   for (const auto& c : cases) {
@@ -240,7 +244,9 @@ TEST_F(TesvarCoreTest, UnusableFileNamesAreRefusedEverywhere) {
     EXPECT_EQ(control_.Del键值(u"s", u"k").error().Number(), kBadFileName);
     EXPECT_EQ(control_.Del数据(u"s", u"k").error().Number(), kBadFileName);
     EXPECT_EQ(dir_.Read("t.ini"), "[s]\r\n") << "no section header appended";
+    EXPECT_EQ(dir_.Read("한글.ini"), "[s]\r\n") << "no section header appended";
   }
+  EXPECT_FALSE(fileio::IsFile(text::FromUtf8(dir_.File("??.ini"))));
   store_.takesFile = true;
   EXPECT_EQ(control_.NewFile(text::FromUtf8(dir_.File("n.ini")) + u'\0').error().Number(), kBadFileName);
   EXPECT_TRUE(store_.calls.empty());

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -142,8 +143,9 @@ TEST_F(Faults, FolderWhereTheFileShouldBe) {
 }
 
 // kernel32's profile functions take a full path of fewer than MAX_PATH characters; a
-// longer name, like one with a NUL, is refused by every member that uses them or
-// scans (52) and touches nothing. NewFile uses the file system alone.
+// longer name, like one with a NUL or one outside the ANSI code page, is refused by
+// every member that uses them or scans (52) and touches nothing. NewFile uses the file
+// system alone.
 TEST_F(Faults, NamesTheProfileFunctionsCannotTakeAreRefused) {
   // settings.ini again, in folders that take the path beyond MAX_PATH.
   std::wstring deep = folder_;
@@ -153,6 +155,9 @@ TEST_F(Faults, NamesTheProfileFunctionsCannotTakeAreRefused) {
   }
   const std::wstring deepFile = deep + L"\\settings.ini";
   ASSERT_TRUE(CopyFileW(file_.c_str(), (L"\\\\?\\" + deepFile).c_str(), TRUE));
+  // Hangul is not in code page 936: the profile functions would get "??.ini".
+  const std::wstring hangulFile = folder_ + L"\\한글.ini";
+  ASSERT_TRUE(CopyFileW(file_.c_str(), hangulFile.c_str(), TRUE));
 
   const struct {
     const char* name;
@@ -161,6 +166,7 @@ TEST_F(Faults, NamesTheProfileFunctionsCannotTakeAreRefused) {
   } cases[] = {
       {"a NUL inside the name", file_ + L'\0' + L"x", L"error 52"},
       {"a full path beyond MAX_PATH", deepFile, L"True"},
+      {"a name outside the ANSI code page", hangulFile, L"True"},
       {"beyond 32,767 characters", folder_ + L"\\" + std::wstring(40000, L'n') + L".ini", L"error 76"},
   };
   for (const auto& c : cases) {
@@ -170,6 +176,10 @@ TEST_F(Faults, NamesTheProfileFunctionsCannotTakeAreRefused) {
   }
   EXPECT_EQ(Bytes(file_), kContent);
   EXPECT_EQ(Bytes(deepFile), kContent);
+  EXPECT_EQ(Bytes(hangulFile), kContent);
+  // Nothing was created under the name the code page makes of it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 3)
+      << "settings.ini, 한글.ini and the deep folder";
 }
 
 // 数据缓冲 counts bytes of code page 936 with the closing NUL: 32,767 returns up to
