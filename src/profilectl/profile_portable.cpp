@@ -164,7 +164,7 @@ std::basic_string_view<Unit> Unquoted(const TrimmedText<Unit>& value) {
 template <class Unit>
 class ValueFinder final : public SectionListener<Unit> {
  public:
-  bool OnSection(const LineExtent*) override { return true; }
+  bool OnSection(const LineExtent&) override { return true; }
   bool OnKey(const KeyLine& key, const TrimmedText<Unit>& value) override {
     if (!key.matches) return true;
     found_ = Unquoted(value);
@@ -203,9 +203,8 @@ class SectionMap final : public SectionListener<Unit> {
  public:
   explicit SectionMap(bool keepKeyLines) : keepKeyLines_(keepKeyLines) {}
 
-  bool OnSection(const LineExtent* header) override {
-    found = true;
-    if (header != nullptr) this->header = *header;
+  bool OnSection(const LineExtent& header) override {
+    this->header = header;
     return true;
   }
   bool OnKey(const KeyLine& key, const TrimmedText<Unit>&) override {
@@ -218,8 +217,7 @@ class SectionMap final : public SectionListener<Unit> {
     return true;
   }
 
-  bool found = false;
-  std::optional<LineExtent> header;       // none for the keys before the first header
+  std::optional<LineExtent> header;       // none when the section is missing
   std::optional<LineExtent> lastKeyLine;  // before the match, if any
   std::optional<KeyLine> match;
   std::vector<LineExtent> keyLines;  // with keepKeyLines
@@ -271,7 +269,7 @@ std::optional<std::basic_string<Unit>> EditText(std::basic_string<Unit> text, co
         return text;
       }
       String keyLine = request.key + Unit('=') + request.value + lineBreak;
-      if (map.found) {
+      if (map.header) {
         // Directly after the last key line of the section, or after its header.
         const LineExtent& after = map.lastKeyLine ? *map.lastKeyLine : *map.header;
         if (!after.HasLineBreak()) keyLine.insert(0, lineBreak);
@@ -285,9 +283,9 @@ std::optional<std::basic_string<Unit>> EditText(std::basic_string<Unit> text, co
       if (!map.match) return std::nullopt;
       return WithoutLines(text, {map.match->line});
     case Change::kDeleteSection: {
-      if (!map.found) return std::nullopt;
+      if (!map.header) return std::nullopt;
       std::vector<LineExtent> removed = map.keyLines;
-      if (map.header) removed.insert(removed.begin(), *map.header);
+      removed.insert(removed.begin(), *map.header);
       return WithoutLines(text, removed);
     }
   }

@@ -169,6 +169,18 @@ TEST_F(ScanTest, SectionRunsUntilTheNextSectionLineWithoutEquals) {
       << "a ']' that is half of a character does not end the section";
 }
 
+// As in the profile functions, [] is the section "" and the key lines above the first
+// header belong to no section.
+TEST_F(ScanTest, SectionWithTheEmptyNameIsTheOneUnderItsHeader) {
+  const auto file = Write("key=val_no_section\r\n[]\r\nkey=val_e_section\r\n");
+  EXPECT_EQ(SectionExists(file, u""), true);
+  EXPECT_EQ(KeyInSection(file, u"", u"key"), true);
+  const auto headerless = Write("key=1\r\n[s]\r\nj=2\r\n");
+  EXPECT_EQ(SectionExists(headerless, u""), false);
+  EXPECT_EQ(KeyInSection(headerless, u"", u"key"), false);
+  EXPECT_EQ(KeyInSection(Write("j=1\r\n[]\r\nkey=2\r\n"), u"", u"j"), false);
+}
+
 TEST_F(ScanTest, LinesOfAnyLengthInsideTheSection) {
   const std::string longKeyLine = std::string(40000, 'x') + "=1";
   const std::string longPlainLine(100000, 'y');

@@ -50,8 +50,12 @@ TEST_F(PortableStoreTest, Reads) {
       {"section ends at next header", "[s]\r\n[t]\r\nk=1\r\n", "s", "k", ""},
       {"name ends at first ]", "[s]x]\r\nk=1\r\n", "s", "k", "1"},
       {"header without ]", "[s \r\nk=1\r\n", "s", "k", "1"},
+      // Key lines before the first header belong to no section; [] is the section "".
       {"[] is section \"\"", "[]\r\nk=1\r\n", "", "k", "1"},
-      {"keys before the first header", "k=0\r\n[]\r\nk=1\r\n", "", "k", "0"},
+      {"keys before the first header", "key=val_no_section\r\n[]\r\nkey=val_e_section\r\n", "", "key",
+       "val_e_section"},
+      {"keys before the first header, no []", "k=0\r\n[s]\r\nj=1\r\n", "", "k", ""},
+      {"[ ] is section \"\" too", "k=0\r\n[ \t]\r\nk=1\r\n", "  ", "k", "1"},
       {"comments before the first header", ";x\r\n[]\r\nk=1\r\n", "", "k", "1"},
       {"[ after text is no header", "[s]\r\nv=[t]\r\nk=1\r\n", "t", "k", ""},
       {"lone CR", "[s]\rk=1\rj=2", "s", "j", "2"},
@@ -127,8 +131,15 @@ TEST_F(PortableStoreTest, ChangesOnlyWhatItMust) {
       {"new section", "[s]\r\na=1\r\n\r\n", Op::kWrite, " t ", " b ", " 2", "[s]\r\na=1\r\n\r\n[t]\r\nb= 2\r\n"},
       {"new section after unended line", "[s]\r\na=1", Op::kWrite, "t", "b", "", "[s]\r\na=1\r\n[t]\r\nb=\r\n"},
       {"new file", std::nullopt, Op::kWrite, "s", "k", "v", "[s]\r\nk=v\r\n"},
-      {"section \"\" before the first header", "k=1\r\n[s]\r\n", Op::kWrite, "", "j", "2",
-       "k=1\r\nj=2\r\n[s]\r\n"},
+      // Writes and deletes of the section "" agree with reads: they reach the lines under
+      // [], never the key lines before the first header.
+      {"section \"\" is appended as []", "k=1\r\n[s]\r\n", Op::kWrite, "", "k", "2",
+       "k=1\r\n[s]\r\n[]\r\nk=2\r\n"},
+      {"section \"\" is the one under []", "key=a\r\n[]\r\nkey=b\r\n", Op::kWrite, "", "key", "c",
+       "key=a\r\n[]\r\nkey=c\r\n"},
+      {"delete key of section \"\"", "k=1\r\n[]\r\nk=2\r\n", Op::kDeleteKey, "", "k", "",
+       "k=1\r\n[]\r\n"},
+      {"delete key before the first header", "k=1\r\n[s]\r\n", Op::kDeleteKey, "", "k", "", "k=1\r\n[s]\r\n"},
       {"trail ] in section name", "[\x81]x]\r\nk=1\r\n", Op::kWrite, "\x81]x", "j", "2",
        "[\x81]x]\r\nk=1\r\nj=2\r\n"},
       {"Chinese", "[\xC9\xE8]\r\n\xC3\xFB=1\r\n", Op::kWrite, "\xC9\xE8", "\xC3\xFB", "\xD6\xB5",
@@ -139,7 +150,10 @@ TEST_F(PortableStoreTest, ChangesOnlyWhatItMust) {
       {"delete key in missing file", std::nullopt, Op::kDeleteKey, "s", "a", "", ""},
       {"delete section", "[a]\r\nx=1\r\n[s]\r\nk=1\r\n;c\r\n\r\nj=2\r\n[t]\r\ny=1", Op::kDeleteSection, "S", "",
        "", "[a]\r\nx=1\r\n;c\r\n\r\n[t]\r\ny=1"},
-      {"delete section \"\"", "k=1\r\n;c\r\n[s]\r\n", Op::kDeleteSection, "", "", "", ";c\r\n[s]\r\n"},
+      {"delete section \"\"", "k=1\r\n[]\r\nj=2\r\n;c\r\n[s]\r\n", Op::kDeleteSection, "", "", "",
+       "k=1\r\n;c\r\n[s]\r\n"},
+      {"delete section \"\" without []", "k=1\r\n;c\r\n[s]\r\n", Op::kDeleteSection, "", "", "",
+       "k=1\r\n;c\r\n[s]\r\n"},
       {"delete section in missing file", std::nullopt, Op::kDeleteSection, "s", "", "", ""},
   };
   for (const auto& c : cases) {

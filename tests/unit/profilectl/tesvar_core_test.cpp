@@ -292,4 +292,17 @@ TEST_F(TesvarOnFilesTest, LoneLfAtTheEndGetsOneHeaderOnly) {
   EXPECT_TRUE(messages_.shown.empty());
 }
 
+TEST_F(TesvarOnFilesTest, KeysAboveTheFirstHeaderAreInNoSection) {
+  Use("t.ini", "key=val_no_section\r\n[]\r\nkey=val_e_section\r\n");
+  EXPECT_EQ(control_.Load_Key(u"", u"key", 64, kTrue), u"val_e_section");
+  EXPECT_EQ(control_.Sav_Key(u"", u"key", u"new", kTrue), true);
+  EXPECT_EQ(dir_.Read("t.ini"), "key=val_no_section\r\n[]\r\nkey=new\r\n");
+  Use("u.ini", "key=1\r\n[s]\r\n");
+  EXPECT_EQ(control_.Dir键值(u"", u"key"), false);
+  EXPECT_EQ(control_.Load_Key(u"", u"key", 64, kFalse), u"");
+  EXPECT_EQ(control_.Sav_Key(u"", u"key", u"2", kFalse), true);
+  EXPECT_EQ(dir_.Read("u.ini"), "key=1\r\n[s]\r\n[]\r\nkey=2\r\n") << "one [] only: the header the control appends";
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
 }  // namespace
