@@ -1,6 +1,7 @@
 #include "profilectl/tesvar_core.h"
 
 #include "profilectl/ini_scan.h"
+#include "profilectl/utf16le.h"
 #include "text/codepage.h"
 
 namespace profilectl {
@@ -80,20 +81,46 @@ Outcome<bool> TesvarCore::Sav_Key(std::u16string_view 扇区, std::u16string_vie
   return store_.Write(AnsiFileName(), text::ToAnsi(扇区), text::ToAnsi(键值), text::ToAnsi(数据));
 }
 
+namespace {
+
+// Whether text that ends in `last` (its last two characters or fewer) needs CR LF
+// before a line is appended. For the scans only CR LF and a lone CR end a line: after
+// a lone LF the appended line would still be inside the last line (D18).
+template <class Char>
+bool NeedsLineBreak(std::basic_string_view<Char> last) {
+  if (last.empty() || last.back() == Char('\r')) return false;
+  return !(last.size() >= 2 && last.back() == Char('\n') && last[last.size() - 2] == Char('\r'));
+}
+
+}  // namespace
+
 bool TesvarCore::AppendSectionHeader(const fileio::Path& file, std::u16string_view section) {
   auto appender = fileio::Appender::Open(file);
   if (!appender) return false;
-  auto last = appender->LastBytes(2);
-  if (!last) return false;
+  auto size = appender->Size();
+  auto mark = appender->FirstBytes(kUtf16LeMark.size());
+  if (!size || !mark) return false;
 
-  std::string line;
-  // A last line without its line break stays a line of its own. For the scans only CR
-  // LF and a lone CR end a line: after a lone LF the header would still be inside the
-  // last line (D18).
-  const bool endsLine = last->ends_with('\r') || last->ends_with("\r\n");
-  if (!last->empty() && !endsLine) line.append("\r\n");
-  line.append(1, '[').append(text::ToAnsi(section)).append("]\r\n");
-  return appender->Write(line).has_value();
+  // The profile operations get the section in the ANSI code page; the header carries
+  // the name they look for.
+  const std::string name = text::ToAnsi(section);
+  if (*mark != kUtf16LeMark) {
+    auto last = appender->LastBytes(2);
+    if (!last) return false;
+    std::string line = NeedsLineBreak<char>(*last) ? "\r\n" : "";
+    line.append(1, '[').append(name).append("]\r\n");
+    return appender->Write(line).has_value();
+  }
+
+  // A UTF-16LE file stays UTF-16LE (D17). After a stray last byte the header's
+  // characters would lie across two of the file's: such a file gets no header.
+  const std::uint64_t body = *size - kUtf16LeMark.size();
+  if (body % 2 != 0) return false;
+  auto last = appender->LastBytes(std::min<std::uint64_t>(body, 4));
+  if (!last) return false;
+  std::u16string line = NeedsLineBreak<char16_t>(DecodeUtf16Le(*last)) ? u"\r\n" : u"";
+  line.append(1, u'[').append(text::FromAnsi(name)).append(u"]\r\n");
+  return appender->Write(EncodeUtf16Le(line)).has_value();
 }
 
 Outcome<bool> TesvarCore::Dir扇区(std::u16string_view 扇区) {

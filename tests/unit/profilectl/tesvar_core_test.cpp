@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "profilectl/utf16le.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
 
@@ -290,6 +291,44 @@ TEST_F(TesvarOnFilesTest, LoneLfAtTheEndGetsOneHeaderOnly) {
   EXPECT_EQ(dir_.Read("t.ini"), "x=1\n\r\n[Main]\r\nk=v2\r\n");
   EXPECT_EQ(control_.Load_Key(u"Main", u"k", 64, kTrue), u"v2");
   EXPECT_TRUE(messages_.shown.empty());
+}
+
+std::string Utf16File(std::u16string_view text) { return std::string(kUtf16LeMark) + EncodeUtf16Le(text); }
+
+// A file that starts with the UTF-16LE mark is scanned and appended to as UTF-16LE, as
+// the profile operations read and write it; no ANSI byte ever goes into it.
+TEST_F(TesvarOnFilesTest, Utf16FilesStayUtf16) {
+  const struct {
+    const char* what;
+    std::u16string before, after;
+  } cases[] = {
+      {"last line without a line break", u"[设置]\r\n名=1", u"[设置]\r\n名=1\r\n[常规]\r\n用户=张三\r\n"},
+      {"lone LF at the end", u"x=1\n", u"x=1\n\r\n[常规]\r\n用户=张三\r\n"},
+      {"lone CR at the end", u"x=1\r", u"x=1\r[常规]\r\n用户=张三\r\n"},
+      {"only the mark", u"", u"[常规]\r\n用户=张三\r\n"},
+      {"section present", u"[常规]\r\n用户=李四\r\n", u"[常规]\r\n用户=张三\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use("u.ini", Utf16File(c.before));
+    EXPECT_EQ(control_.Sav_Key(u"常规", u"用户", u"张三", kTrue), true);
+    EXPECT_EQ(control_.Sav_Key(u"常规", u"用户", u"张三", kFalse), true) << "the second finds the header";
+    EXPECT_EQ(dir_.Read("u.ini"), Utf16File(c.after));
+    EXPECT_EQ(control_.Dir扇区(u"常规"), true);
+    EXPECT_EQ(control_.Dir键值(u"常规", u"用户"), true);
+    EXPECT_EQ(control_.Load_Key(u"常规", u"用户", 64, kTrue), u"张三");
+    EXPECT_EQ(control_.NewFile(text::FromUtf8(dir_.File("u.ini"))), true);
+    EXPECT_EQ(dir_.Read("u.ini"), Utf16File(c.after)) << "NewFile leaves the file as it is";
+  }
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(TesvarOnFilesTest, Utf16FileWithAStrayLastByteGetsNoHeader) {
+  const std::string before = Utf16File(u"[s]\r\n") + "x";
+  Use("u.ini", before);
+  EXPECT_EQ(control_.Sav_Key(u"常规", u"k", u"v", kFalse), false);
+  EXPECT_EQ(dir_.Read("u.ini"), before);
+  EXPECT_EQ(control_.Sav_Key(u"s", u"k", u"v", kFalse), true) << "a present section needs no header";
 }
 
 TEST_F(TesvarOnFilesTest, KeysAboveTheFirstHeaderAreInNoSection) {
