@@ -83,8 +83,9 @@ def explore(tools, file, keys, scratch):
             differences.append((what, args, ours, wine))
 
     for section, key in asked:
-        known = " (Wine reaches keys above the first header, Windows does not)" if (section, key) in [("", k) for _, k in above] else ""
-        compare("read" + known, file, file, "load", section, key)
+        known = section == "" and any(key == k for _, k in above)
+        note = " (Wine reaches keys above the first header, Windows does not)" if known else ""
+        compare("read" + note, file, file, "load", section, key)
     sections = [p[0] for p in pairs if p[0] is not None]
     if sections:
         copies = []
