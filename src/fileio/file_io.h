@@ -72,7 +72,11 @@ class Appender {
   Appender& operator=(Appender&& other) noexcept;
   ~Appender();
 
-  // The last `count` bytes of the file, fewer when the file is shorter.
+  Result<std::uint64_t> Size();
+  // The bytes from `offset` on, at most `count`: fewer where the file ends.
+  Result<std::string> ReadAt(std::uint64_t offset, std::size_t count);
+  // The first or the last `count` bytes of the file, fewer when the file is shorter.
+  Result<std::string> FirstBytes(std::size_t count) { return ReadAt(0, count); }
   Result<std::string> LastBytes(std::size_t count);
   Status Write(std::string_view bytes);
 

@@ -1,5 +1,7 @@
 #include "fileio/file_io.h"
 
+#include <algorithm>
+
 namespace fileio {
 
 Result<std::string> ReadAll(const Path& path) {
@@ -20,6 +22,13 @@ Result<std::string> ReadAll(const Path& path) {
   }
   content.resize(filled);
   return content;
+}
+
+Result<std::string> Appender::LastBytes(std::size_t count) {
+  auto size = Size();
+  if (!size) return std::unexpected(size.error());
+  const std::uint64_t n = std::min<std::uint64_t>(count, *size);
+  return ReadAt(*size - n, static_cast<std::size_t>(n));
 }
 
 }  // namespace fileio

@@ -175,13 +175,24 @@ Result<std::uint64_t> Reader::Size() {
   return static_cast<std::uint64_t>(st.st_size);
 }
 
-Result<std::string> Appender::LastBytes(std::size_t count) {
+Result<std::uint64_t> Appender::Size() {
   struct stat st;
   if (fstat(static_cast<int>(handle_), &st) != 0) return std::unexpected(ErrorFromSystem(errno));
-  std::string tail(std::min<std::size_t>(count, static_cast<std::size_t>(st.st_size)), '\0');
-  const auto got = pread(static_cast<int>(handle_), tail.data(), tail.size(), st.st_size - tail.size());
-  if (got != static_cast<ssize_t>(tail.size())) return std::unexpected(got < 0 ? ErrorFromSystem(errno) : Error::kOther);
-  return tail;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+Result<std::string> Appender::ReadAt(std::uint64_t offset, std::size_t count) {
+  std::string bytes(count, '\0');
+  std::size_t filled = 0;
+  while (filled < count) {
+    const auto got = pread(static_cast<int>(handle_), bytes.data() + filled, count - filled,
+                           static_cast<off_t>(offset + filled));
+    if (got < 0) return std::unexpected(ErrorFromSystem(errno));
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  bytes.resize(filled);
+  return bytes;
 }
 
 Status Appender::Write(std::string_view bytes) { return WriteAll(static_cast<int>(handle_), bytes); }

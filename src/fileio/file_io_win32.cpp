@@ -165,17 +165,27 @@ Result<std::uint64_t> Reader::Size() {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-Result<std::string> Appender::LastBytes(std::size_t count) {
+Result<std::uint64_t> Appender::Size() {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(Native(handle_), &size)) return std::unexpected(FromLastError(u""));
-  std::string tail(static_cast<std::size_t>(std::min<LONGLONG>(static_cast<LONGLONG>(count), size.QuadPart)), '\0');
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+Result<std::string> Appender::ReadAt(std::uint64_t offset, std::size_t count) {
+  std::string bytes(count, '\0');
   LARGE_INTEGER start;
-  start.QuadPart = size.QuadPart - static_cast<LONGLONG>(tail.size());
-  DWORD got = 0;
-  if (!SetFilePointerEx(Native(handle_), start, nullptr, FILE_BEGIN) ||
-      !ReadFile(Native(handle_), tail.data(), static_cast<DWORD>(tail.size()), &got, nullptr) || got != tail.size())
-    return std::unexpected(FromLastError(u""));
-  return tail;
+  start.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(Native(handle_), start, nullptr, FILE_BEGIN)) return std::unexpected(FromLastError(u""));
+  std::size_t filled = 0;
+  while (filled < count) {
+    DWORD got = 0;
+    if (!ReadFile(Native(handle_), bytes.data() + filled, static_cast<DWORD>(count - filled), &got, nullptr))
+      return std::unexpected(FromLastError(u""));
+    if (got == 0) break;
+    filled += got;
+  }
+  bytes.resize(filled);
+  return bytes;
 }
 
 Status Appender::Write(std::string_view bytes) {

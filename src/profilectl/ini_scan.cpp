@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "profilectl/utf16le.h"
 #include "text/codepage.h"
 
 namespace profilectl::inimd {
@@ -95,10 +96,109 @@ class LineFacts {
   bool lastIsBracket_ = false;
 };
 
+// The bytes the scans compare: the file's own, or for a file that starts with the
+// UTF-16LE byte-order mark, its text after the mark in the ANSI code page, converted as
+// it streams past. A character the code page cannot hold becomes a byte pair that no
+// ANSI text holds (a lead byte followed by a control character), so it matches no
+// name, not even one with '?' in it.
+class ScanSource {
+ public:
+  explicit ScanSource(fileio::Reader reader) : reader_(std::move(reader)) {}
+
+  // Up to `size` bytes; 0 only at the end of the file.
+  fileio::Result<std::size_t> Read(char* out, std::size_t size) {
+    if (!started_) {
+      started_ = true;
+      if (auto filled = FillRaw(kUtf16LeMark.size()); !filled) return std::unexpected(filled.error());
+      utf16_ = raw_.starts_with(kUtf16LeMark);
+      if (utf16_) raw_.erase(0, kUtf16LeMark.size());
+    }
+    if (!utf16_) {
+      const std::size_t n = std::min(size, raw_.size());
+      raw_.copy(out, n);
+      raw_.erase(0, n);
+      if (n == size || eof_) return n;
+      auto more = reader_.Read(out + n, size - n);
+      if (!more) return std::unexpected(more.error());
+      return n + *more;
+    }
+    while (converted_.empty() && !(eof_ && raw_.size() < 2)) {
+      if (auto filled = FillRaw(kPiece); !filled) return std::unexpected(filled.error());
+      Convert();
+    }
+    const std::size_t n = std::min(size, converted_.size() - at_);
+    converted_.copy(out, n, at_);
+    at_ += n;
+    if (at_ == converted_.size()) {
+      converted_.clear();
+      at_ = 0;
+    }
+    return n;
+  }
+
+ private:
+  static constexpr std::size_t kPiece = 64 * 1024;
+  static constexpr std::string_view kNoAnsiForm = "\x81\x01";
+
+  // Reads until raw_ holds `want` bytes or the file ends.
+  fileio::Result<void> FillRaw(std::size_t want) {
+    while (raw_.size() < want && !eof_) {
+      const std::size_t had = raw_.size();
+      raw_.resize(want);
+      auto n = reader_.Read(raw_.data() + had, want - had);
+      raw_.resize(had + (n ? *n : 0));
+      if (!n) return std::unexpected(n.error());
+      eof_ = *n == 0;
+    }
+    return {};
+  }
+
+  // Converts the whole characters of raw_; a high surrogate whose partner has not been
+  // read yet, and an odd byte, wait for more (at the end of the file an odd byte is
+  // dropped, as the profile functions do).
+  void Convert() {
+    std::u16string units = DecodeUtf16Le(raw_);
+    std::size_t usable = units.size();
+    if (!eof_ && usable > 0 && IsHighSurrogate(units[usable - 1])) --usable;
+    raw_.erase(0, eof_ ? raw_.size() : usable * 2);
+    for (std::size_t i = 0; i < usable;) {
+      if (units[i] < 0x80) {
+        converted_ += static_cast<char>(units[i++]);
+        continue;
+      }
+      std::size_t end = i;
+      while (end < usable && units[end] >= 0x80) ++end;
+      const std::u16string_view run(units.data() + i, end - i);
+      if (auto ansi = text::ToAnsiExact(run)) {
+        converted_ += *ansi;
+      } else {
+        for (std::size_t c = 0; c < run.size(); ++c) {
+          const bool pair = IsHighSurrogate(run[c]) && c + 1 < run.size() && IsLowSurrogate(run[c + 1]);
+          const auto one = pair ? std::nullopt : text::ToAnsiExact(run.substr(c, 1));
+          converted_ += one ? std::string_view(*one) : kNoAnsiForm;
+          if (pair) ++c;
+        }
+      }
+      i = end;
+    }
+  }
+
+  static bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+  static bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+  fileio::Reader reader_;
+  bool started_ = false;
+  bool utf16_ = false;
+  bool eof_ = false;
+  std::string raw_;        // read, not yet handed out (ANSI) or converted (UTF-16)
+  std::string converted_;  // converted, handed out from at_
+  std::size_t at_ = 0;
+};
+
 // A file read front to back through a fixed window.
 class LineStream {
  public:
-  LineStream(fileio::Reader reader, std::size_t longestPattern)
+  LineStream(ScanSource reader, std::size_t longestPattern)
       : reader_(std::move(reader)), buffer_(std::max(kBufferSize, 2 * (longestPattern + 3))) {}
 
   // Moves to just after the first line that equals `header`; false when no line does.
@@ -225,7 +325,7 @@ class LineStream {
     return {};
   }
 
-  fileio::Reader reader_;
+  ScanSource reader_;
   std::vector<char> buffer_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
@@ -237,7 +337,7 @@ class LineStream {
 Outcome<LineStream> Open(const fileio::Path& path, std::size_t longestPattern) {
   auto reader = fileio::Reader::Open(path);
   if (!reader) return std::unexpected(FromFileError(reader.error()));
-  return LineStream(std::move(*reader), longestPattern);
+  return LineStream(ScanSource(std::move(*reader)), longestPattern);
 }
 
 }  // namespace

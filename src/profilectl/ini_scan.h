@@ -2,7 +2,9 @@
 // IniMD: the control's own tests for sections and keys. They read the file line by line
 // and compare exactly and case-sensitively; nothing is trimmed. A line ends at CR LF or
 // a lone CR; a lone LF belongs to the line. Lines are compared as ANSI bytes, which for
-// the code page's valid text is the same as comparing their UTF-16 characters.
+// the code page's valid text is the same as comparing their UTF-16 characters. A file
+// that starts with the UTF-16LE byte-order mark is read as UTF-16LE text, as the
+// profile functions read it, and converted to the code page as it streams past (D17).
 //
 // The file streams through a fixed buffer, so memory does not grow with the file or
 // with the length of a line.

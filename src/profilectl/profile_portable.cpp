@@ -17,6 +17,7 @@
 #include "fileio/file_io.h"
 #include "profilectl/profile_portable_scanner.h"
 #include "profilectl/profile_store.h"
+#include "profilectl/utf16le.h"
 #include "text/codepage.h"
 
 namespace profilectl {
@@ -85,32 +86,11 @@ using portable::ProfileScanner;
 using portable::SectionListener;
 using portable::TrimmedText;
 
-constexpr std::string_view kUtf16Mark = "\xFF\xFE";
-
 // In the caller's arguments only spaces are trimmed.
 std::string_view TrimSpaces(std::string_view s) {
   const std::size_t first = s.find_first_not_of(' ');
   if (first == std::string_view::npos) return {};
   return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-std::u16string DecodeUtf16(std::string_view bytes) {
-  std::u16string units(bytes.size() / 2, u'\0');
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                     static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-  }
-  return units;
-}
-
-std::string EncodeUtf16(std::u16string_view units) {
-  std::string bytes;
-  bytes.reserve(units.size() * 2);
-  for (char16_t unit : units) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
 }
 
 // Reads a file in pieces through one buffer. The first piece is small, so that a key
@@ -164,7 +144,7 @@ std::basic_string_view<Unit> Unquoted(const TrimmedText<Unit>& value) {
 template <class Unit>
 class ValueFinder final : public SectionListener<Unit> {
  public:
-  bool OnSection(const LineExtent*) override { return true; }
+  bool OnSection(const LineExtent&) override { return true; }
   bool OnKey(const KeyLine& key, const TrimmedText<Unit>& value) override {
     if (!key.matches) return true;
     found_ = Unquoted(value);
@@ -187,7 +167,7 @@ std::basic_string<Unit> FindValue(PieceReader& pieces, std::string_view piece, s
     if constexpr (sizeof(Unit) == 1) {
       more = scanner.Feed(piece.data(), piece.size());
     } else {
-      const std::u16string units = DecodeUtf16(piece);
+      const std::u16string units = DecodeUtf16Le(piece);
       more = scanner.Feed(units.data(), units.size());
     }
     if (!more) break;
@@ -203,9 +183,8 @@ class SectionMap final : public SectionListener<Unit> {
  public:
   explicit SectionMap(bool keepKeyLines) : keepKeyLines_(keepKeyLines) {}
 
-  bool OnSection(const LineExtent* header) override {
-    found = true;
-    if (header != nullptr) this->header = *header;
+  bool OnSection(const LineExtent& header) override {
+    this->header = header;
     return true;
   }
   bool OnKey(const KeyLine& key, const TrimmedText<Unit>&) override {
@@ -218,8 +197,7 @@ class SectionMap final : public SectionListener<Unit> {
     return true;
   }
 
-  bool found = false;
-  std::optional<LineExtent> header;       // none for the keys before the first header
+  std::optional<LineExtent> header;       // none when the section is missing
   std::optional<LineExtent> lastKeyLine;  // before the match, if any
   std::optional<KeyLine> match;
   std::vector<LineExtent> keyLines;  // with keepKeyLines
@@ -271,7 +249,7 @@ std::optional<std::basic_string<Unit>> EditText(std::basic_string<Unit> text, co
         return text;
       }
       String keyLine = request.key + Unit('=') + request.value + lineBreak;
-      if (map.found) {
+      if (map.header) {
         // Directly after the last key line of the section, or after its header.
         const LineExtent& after = map.lastKeyLine ? *map.lastKeyLine : *map.header;
         if (!after.HasLineBreak()) keyLine.insert(0, lineBreak);
@@ -285,9 +263,9 @@ std::optional<std::basic_string<Unit>> EditText(std::basic_string<Unit> text, co
       if (!map.match) return std::nullopt;
       return WithoutLines(text, {map.match->line});
     case Change::kDeleteSection: {
-      if (!map.found) return std::nullopt;
+      if (!map.header) return std::nullopt;
       std::vector<LineExtent> removed = map.keyLines;
-      if (map.header) removed.insert(removed.begin(), *map.header);
+      removed.insert(removed.begin(), *map.header);
       return WithoutLines(text, removed);
     }
   }
@@ -297,16 +275,16 @@ std::optional<std::basic_string<Unit>> EditText(std::basic_string<Unit> text, co
 // The file's new content, or nothing when it stays as it is.
 std::optional<std::string> EditFile(std::string content, Change change, std::string_view section,
                                     std::string_view key, std::string_view value) {
-  if (!content.starts_with(kUtf16Mark)) {
+  if (!content.starts_with(kUtf16LeMark)) {
     return EditText<char>(std::move(content), {change, std::string(section), std::string(key), std::string(value)});
   }
-  const std::string_view body = std::string_view(content).substr(kUtf16Mark.size());
+  const std::string_view body = std::string_view(content).substr(kUtf16LeMark.size());
   auto edited = EditText<char16_t>(
-      DecodeUtf16(body), {change, text::FromAnsi(section), text::FromAnsi(key), text::FromAnsi(value)});
+      DecodeUtf16Le(body), {change, text::FromAnsi(section), text::FromAnsi(key), text::FromAnsi(value)});
   if (!edited) return std::nullopt;
   // A stray last byte of an odd-sized file stays where it was.
   const std::string_view strayByte = body.substr(body.size() / 2 * 2);
-  return std::string(kUtf16Mark) + EncodeUtf16(*edited) + std::string(strayByte);
+  return std::string(kUtf16LeMark) + EncodeUtf16Le(*edited) + std::string(strayByte);
 }
 
 class PortableProfileStore final : public ProfileStore {
@@ -319,13 +297,13 @@ class PortableProfileStore final : public ProfileStore {
     PieceReader pieces(*reader);
     const std::string_view first = pieces.Next();
     const std::size_t limit = size - 1;
-    if (!first.starts_with(kUtf16Mark)) {
+    if (!first.starts_with(kUtf16LeMark)) {
       return FindValue<char>(pieces, first, TrimSpaces(section), TrimSpaces(key), limit);
     }
     const std::u16string section16 = text::FromAnsi(TrimSpaces(section));
     const std::u16string key16 = text::FromAnsi(TrimSpaces(key));
     // limit units hold at least limit bytes once converted.
-    const std::u16string value = FindValue<char16_t>(pieces, first.substr(kUtf16Mark.size()), section16, key16, limit);
+    const std::u16string value = FindValue<char16_t>(pieces, first.substr(kUtf16LeMark.size()), section16, key16, limit);
     return text::ToAnsi(value).substr(0, limit);
   }
 

@@ -16,7 +16,8 @@
 //   character, which does not end the name.
 // - A line whose first non-blank unit is ';' is a comment.
 // - Any other line holding '=' is a key line: name before the first '=', value after.
-// - Key lines before the first header form a section named "".
+// - Key lines before the first header belong to no section: no name reaches them. "[]"
+//   is the header of the section named "".
 // - Only the first section of a name counts; the scan ends with the next header.
 //
 // Outside the section it looks for, the scanner does not examine lines one by one: it
@@ -141,9 +142,8 @@ template <class Unit>
 class SectionListener {
  public:
   virtual ~SectionListener() = default;
-  // The section begins; `header` is null for the key lines before the first header.
-  // Returns false to end the scan.
-  virtual bool OnSection(const LineExtent* header) = 0;
+  // The section begins at its header. Returns false to end the scan.
+  virtual bool OnSection(const LineExtent& header) = 0;
   // A key line of the section. For the key looked for, `value` holds its value (up to
   // the scanner's value limit). Returns false to end the scan.
   virtual bool OnKey(const KeyLine& key, const TrimmedText<Unit>& value) = 0;
@@ -159,8 +159,6 @@ class ProfileScanner {
   ProfileScanner(StringView section, bool findKey, StringView key, std::size_t valueLimit,
                  SectionListener<Unit>& listener)
       : section_(section), findKey_(findKey), key_(key), valueLimit_(valueLimit), listener_(listener) {
-    // The key lines before the first header are the section "" when there are any.
-    inSection_ = section_.empty();
     StartLine(0);
   }
 
@@ -351,34 +349,17 @@ class ProfileScanner {
   }
 
   void OnHeader(const LineExtent& line) {
-    if (beforeFirstHeader_) {
-      beforeFirstHeader_ = false;
-      // Keys before the first header were the section "": it ends here.
-      if (inSection_ && sectionAnnounced_) {
-        done_ = true;
-        return;
-      }
-      inSection_ = false;
-    }
     if (inSection_) {
       done_ = true;  // the next section begins
       return;
     }
     if (name_.Equals(section_)) {
       inSection_ = true;
-      sectionAnnounced_ = true;
-      if (!listener_.OnSection(&line)) done_ = true;
+      if (!listener_.OnSection(line)) done_ = true;
     }
   }
 
   void OnKeyLine(const LineExtent& line) {
-    if (!sectionAnnounced_) {
-      sectionAnnounced_ = true;  // the first key line before any header
-      if (!listener_.OnSection(nullptr)) {
-        done_ = true;
-        return;
-      }
-    }
     if (!listener_.OnKey(KeyLine{line, valueStart_, keyMatches_}, value_)) done_ = true;
   }
 
@@ -392,8 +373,6 @@ class ProfileScanner {
   State state_ = State::kLineStart;
   bool done_ = false;
   bool inSection_ = false;
-  bool beforeFirstHeader_ = true;
-  bool sectionAnnounced_ = false;
 
   // The line being scanned.
   std::uint64_t lineStart_ = 0;

@@ -1,6 +1,7 @@
 #include "profilectl/tesvar_core.h"
 
 #include "profilectl/ini_scan.h"
+#include "profilectl/utf16le.h"
 #include "text/codepage.h"
 
 namespace profilectl {
@@ -15,10 +16,12 @@ std::u16string Quoted(std::u16string_view what, std::u16string_view name) {
 }  // namespace
 
 Outcome<fileio::Path> TesvarCore::WorkingFile() const {
-  if (HasNul(fileName_)) return Fail(ErrorNumber::kBadFileName);
   // Every method refuses a name the profile operations cannot take, so that the scans
-  // and the header append never act on a file that the read or write then misses.
-  if (!store_.TakesFile(AnsiFileName())) return Fail(ErrorNumber::kBadFileName);
+  // and the header append never act on a file that the read or write then misses: one
+  // with a NUL, one the ANSI code page cannot hold (the profile operations would get
+  // '?' in its place, another file, D16), one they find too long.
+  const std::optional<std::string> ansi = text::ToAnsiExact(fileName_);
+  if (HasNul(fileName_) || !ansi || !store_.TakesFile(*ansi)) return Fail(ErrorNumber::kBadFileName);
   return fileName_;
 }
 
@@ -78,17 +81,46 @@ Outcome<bool> TesvarCore::Sav_Key(std::u16string_view 扇区, std::u16string_vie
   return store_.Write(AnsiFileName(), text::ToAnsi(扇区), text::ToAnsi(键值), text::ToAnsi(数据));
 }
 
+namespace {
+
+// Whether text that ends in `last` (its last two characters or fewer) needs CR LF
+// before a line is appended. For the scans only CR LF and a lone CR end a line: after
+// a lone LF the appended line would still be inside the last line (D18).
+template <class Char>
+bool NeedsLineBreak(std::basic_string_view<Char> last) {
+  if (last.empty() || last.back() == Char('\r')) return false;
+  return !(last.size() >= 2 && last.back() == Char('\n') && last[last.size() - 2] == Char('\r'));
+}
+
+}  // namespace
+
 bool TesvarCore::AppendSectionHeader(const fileio::Path& file, std::u16string_view section) {
   auto appender = fileio::Appender::Open(file);
   if (!appender) return false;
-  auto last = appender->LastBytes(1);
-  if (!last) return false;
+  auto size = appender->Size();
+  auto mark = appender->FirstBytes(kUtf16LeMark.size());
+  if (!size || !mark) return false;
 
-  std::string line;
-  // A last line without its line break stays a line of its own.
-  if (!last->empty() && last->back() != '\r' && last->back() != '\n') line.append("\r\n");
-  line.append(1, '[').append(text::ToAnsi(section)).append("]\r\n");
-  return appender->Write(line).has_value();
+  // The profile operations get the section in the ANSI code page; the header carries
+  // the name they look for.
+  const std::string name = text::ToAnsi(section);
+  if (*mark != kUtf16LeMark) {
+    auto last = appender->LastBytes(2);
+    if (!last) return false;
+    std::string line = NeedsLineBreak<char>(*last) ? "\r\n" : "";
+    line.append(1, '[').append(name).append("]\r\n");
+    return appender->Write(line).has_value();
+  }
+
+  // A UTF-16LE file stays UTF-16LE (D17). After a stray last byte the header's
+  // characters would lie across two of the file's: such a file gets no header.
+  const std::uint64_t body = *size - kUtf16LeMark.size();
+  if (body % 2 != 0) return false;
+  auto last = appender->LastBytes(std::min<std::uint64_t>(body, 4));
+  if (!last) return false;
+  std::u16string line = NeedsLineBreak<char16_t>(DecodeUtf16Le(*last)) ? u"\r\n" : u"";
+  line.append(1, u'[').append(text::FromAnsi(name)).append(u"]\r\n");
+  return appender->Write(EncodeUtf16Le(line)).has_value();
 }
 
 Outcome<bool> TesvarCore::Dir扇区(std::u16string_view 扇区) {

@@ -47,8 +47,8 @@ class TesvarCore {
   Outcome<bool> NewFile(std::u16string_view nPathName);
 
  private:
-  // The FileName the methods may work on: one with a NUL, or one that the profile
-  // operations cannot take, is refused (52).
+  // The FileName the methods may work on: one with a NUL, one outside the ANSI code
+  // page, or one that the profile operations cannot take, is refused (52).
   Outcome<fileio::Path> WorkingFile() const;
   std::string AnsiFileName() const;
   // True when the header line was written at the end of the file.

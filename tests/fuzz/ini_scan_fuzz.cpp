@@ -14,6 +14,7 @@
 
 #include "fuzz_support.h"
 #include "profilectl/ini_scan.h"
+#include "profilectl/utf16le.h"
 #include "text/codepage.h"
 
 namespace {
@@ -91,6 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string file = input.Rest();
   if (flags & 2) padCount += 60000;
   if (flags & 1) file = fuzz_support::Padded(std::move(file), padAt, padCount, fill);
+  // The byte reference below is for ANSI files; one that starts with the UTF-16LE mark
+  // is read as UTF-16 text (checked at the end, on the same text stored so).
+  if (file.starts_with(profilectl::kUtf16LeMark)) file.insert(0, 1, ';');
 
   const std::u16string section = text::FromAnsi(sectionBytes);
   const std::u16string key = text::FromAnsi(keyBytes);
@@ -146,6 +150,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
     break;
+  }
+
+  // The same text stored as UTF-16LE scans alike, when the code page gives it back exactly.
+  const std::u16string wide = text::FromAnsi(file);
+  if (text::ToAnsiExact(wide) == file) {
+    fuzz_support::WriteFile(path, std::string(profilectl::kUtf16LeMark) + profilectl::EncodeUtf16Le(wide));
+    const auto exists16 = SectionExists(path16, section);
+    const auto hasKey16 = KeyInSection(path16, section, key);
+    FUZZ_CHECK(exists16 && *exists16 == *exists, "SectionExists differs in UTF-16LE: " + Escaped(file));
+    FUZZ_CHECK(hasKey16 && *hasKey16 == *hasKey, "KeyInSection differs in UTF-16LE: " + Escaped(file));
   }
   return 0;
 }

@@ -65,6 +65,12 @@ expect 1 "" "错误警告: 指定的文件 [ $missing ] 不存在！" -- --check
 expect 2 "" "error 53: 文件未找到" -- "$missing" save s k v
 [ ! -e missing.ini ] || fail "save created the missing file"
 expect 2 "" "error 5: " -- --buffer 0 "$ini" load s k
+# A name that code page 936 cannot hold would reach the profile functions as "??.ini".
+printf 'x=1\r\n' > 한글.ini
+expect 2 "" "error 52: " -- "${folder}한글.ini" save Main k v
+expect 2 "" "error 52: " -- "${folder}한글.ini" has-section Main
+cmp -s 한글.ini <(printf 'x=1\r\n') || fail "save changed 한글.ini: $(od -c 한글.ini | head -3)"
+[ ! -e '??.ini' ] || fail "save wrote ??.ini"
 expect 64 "" "usage:" --
 expect 64 "" "unknown command" -- "$ini" frobnicate
 expect 64 "" "takes 2 argument(s)" -- "$ini" load s

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "profilectl/utf16le.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
 
@@ -167,6 +168,61 @@ TEST_F(ScanTest, SectionRunsUntilTheNextSectionLineWithoutEquals) {
   }
   EXPECT_EQ(KeyInSection(Write("[s]\r\n[x" + kTrailBracket + "\r\nk=1\r\n"), u"s", u"k"), true)
       << "a ']' that is half of a character does not end the section";
+}
+
+// As in the profile functions, [] is the section "" and the key lines above the first
+// header belong to no section.
+TEST_F(ScanTest, SectionWithTheEmptyNameIsTheOneUnderItsHeader) {
+  const auto file = Write("key=val_no_section\r\n[]\r\nkey=val_e_section\r\n");
+  EXPECT_EQ(SectionExists(file, u""), true);
+  EXPECT_EQ(KeyInSection(file, u"", u"key"), true);
+  const auto headerless = Write("key=1\r\n[s]\r\nj=2\r\n");
+  EXPECT_EQ(SectionExists(headerless, u""), false);
+  EXPECT_EQ(KeyInSection(headerless, u"", u"key"), false);
+  EXPECT_EQ(KeyInSection(Write("j=1\r\n[]\r\nkey=2\r\n"), u"", u"j"), false);
+}
+
+// A file with the UTF-16LE byte-order mark, as the profile functions read it.
+std::string Utf16File(std::u16string_view text) { return std::string(kUtf16LeMark) + EncodeUtf16Le(text); }
+
+TEST_F(ScanTest, Utf16FilesAreScannedAsText) {
+  const auto file = Write(Utf16File(u";注释\r\n[设置]\r\n名称 =1\r\n[Main]\r\n"));
+  EXPECT_EQ(SectionExists(file, u"设置"), true);
+  EXPECT_EQ(SectionExists(file, u"Main"), true);
+  EXPECT_EQ(SectionExists(file, u"main"), false);
+  EXPECT_EQ(KeyInSection(file, u"设置", u"名称"), true);
+  EXPECT_EQ(KeyInSection(file, u"设置", u"名"), false);
+  EXPECT_EQ(KeyInSection(file, u"Main", u"名称"), false);
+  // The line rules stay those of the scans: a lone LF ends no line.
+  EXPECT_EQ(SectionExists(Write(Utf16File(u"x=1\n[s]\r\n")), u"s"), false);
+  EXPECT_EQ(SectionExists(Write(Utf16File(u"x=1\r[s]")), u"s"), true);
+  // A stray last byte is no character.
+  EXPECT_EQ(SectionExists(Write(Utf16File(u"[s]") + "x"), u"s"), true);
+  EXPECT_EQ(SectionExists(Write("\xFF[s]\r\n"), u"s"), false) << "half a mark: an ANSI file";
+}
+
+TEST_F(ScanTest, Utf16CharactersOutsideTheCodePageMatchNoName) {
+  // Hangul and a character beyond the BMP have no form in code page 936; they must not
+  // pass for the '?' that stands in for them in a conversion.
+  const auto file = Write(Utf16File(u"[한]\r\n[?]\r\n?=1\r\n[\U0001F600]\r\n"));
+  EXPECT_EQ(SectionExists(file, u"한"), false);
+  EXPECT_EQ(SectionExists(file, u"?"), true);
+  EXPECT_EQ(KeyInSection(file, u"?", u"?"), true);
+  EXPECT_EQ(SectionExists(file, u"??"), false);
+  EXPECT_EQ(KeyInSection(Write(Utf16File(u"[s]\r\n한=1\r\n?=2\r\n")), u"s", u"?"), true);
+  EXPECT_EQ(KeyInSection(Write(Utf16File(u"[s]\r\n한=1\r\n")), u"s", u"?"), false);
+}
+
+TEST_F(ScanTest, Utf16FilesAcrossReadPieces) {
+  // Headers, surrogate pairs and CR LF pairs on every position around the edge of the
+  // 64 KiB pieces the file is read in.
+  for (std::size_t pad = 32760; pad < 32772; ++pad) {
+    SCOPED_TRACE(pad);
+    const std::u16string filler = u";" + std::u16string(pad - 4, u'数') + u"\U0001F600";
+    const auto file = Write(Utf16File(filler + u"\r\n[段]\r\n键=1\r\n"));
+    EXPECT_EQ(SectionExists(file, u"段"), true);
+    EXPECT_EQ(KeyInSection(file, u"段", u"键"), true);
+  }
 }
 
 TEST_F(ScanTest, LinesOfAnyLengthInsideTheSection) {

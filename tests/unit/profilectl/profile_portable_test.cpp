@@ -50,8 +50,12 @@ TEST_F(PortableStoreTest, Reads) {
       {"section ends at next header", "[s]\r\n[t]\r\nk=1\r\n", "s", "k", ""},
       {"name ends at first ]", "[s]x]\r\nk=1\r\n", "s", "k", "1"},
       {"header without ]", "[s \r\nk=1\r\n", "s", "k", "1"},
+      // Key lines before the first header belong to no section; [] is the section "".
       {"[] is section \"\"", "[]\r\nk=1\r\n", "", "k", "1"},
-      {"keys before the first header", "k=0\r\n[]\r\nk=1\r\n", "", "k", "0"},
+      {"keys before the first header", "key=val_no_section\r\n[]\r\nkey=val_e_section\r\n", "", "key",
+       "val_e_section"},
+      {"keys before the first header, no []", "k=0\r\n[s]\r\nj=1\r\n", "", "k", ""},
+      {"[ ] is section \"\" too", "k=0\r\n[ \t]\r\nk=1\r\n", "  ", "k", "1"},
       {"comments before the first header", ";x\r\n[]\r\nk=1\r\n", "", "k", "1"},
       {"[ after text is no header", "[s]\r\nv=[t]\r\nk=1\r\n", "t", "k", ""},
       {"lone CR", "[s]\rk=1\rj=2", "s", "j", "2"},
@@ -79,6 +83,46 @@ TEST_F(PortableStoreTest, Reads) {
   }
   EXPECT_EQ(store->Read(dir.File("missing.ini"), "s", "k", 64), "");
   EXPECT_EQ(store->Read(dir.path().string(), "s", "k", 64), "");
+}
+
+// What Windows' GetPrivateProfileStringA gives on the files of its public conformance
+// expectations, with CR LF and with lone CR line ends.
+TEST_F(PortableStoreTest, ReadsAsWindowsConformanceExpects) {
+  for (const char* end : {"\r\n", "\r"}) {
+    SCOPED_TRACE(end == "\r"s ? "CR" : "CR LF");
+    const std::string e = end;
+    const std::string file =
+        Put("[section1]" + e + "name1=val1" + e + "name2=\"val2\"" + e + "name3" + e + "name4=a" + e + "[section2]" + e);
+    const struct {
+      const char *section, *key;
+      std::size_t size;
+      const char* expected;
+    } cases[] = {
+        {"", "name1", 64, ""},             // no [] header: the section "" is missing
+        {"notasection", "name1", 64, ""},
+        {"section1", "", 64, ""},          // no line with an empty name
+        {"section1", "notakey", 64, ""},
+        {"section1", "name3", 64, ""},     // a line without '=' is no key
+        {"section1", "name1", 4, "val"},   // size counts the NUL
+        {"section1", "name1", 5, "val1"},
+        {"section1", "name4", 64, "a"},
+        {"section1", "name4", 1, ""},
+        {"section1", "name2", 64, "val2"},  // the quotes go
+        {"section1", "NaMe1", 64, "val1"},
+        {"section2", "DoesntExist", 64, ""},  // a section without keys
+    };
+    for (const auto& c : cases) {
+      EXPECT_EQ(store->Read(file, c.section, c.key, c.size), c.expected) << c.section << "/" << c.key << "/" << c.size;
+    }
+  }
+  EXPECT_EQ(store->Read("", "section1", "name1", 64), "") << "an empty file name";
+  // Keys above the first header are in no section; [] is the section "", and "=v" is
+  // the key with the empty name.
+  const std::string noSection =
+      Put("\r\nkey=val_no_section\r\n[]\r\nkey=val_e_section\r\n[s]\r\n=val_no_key\r\n[t]\r\n");
+  EXPECT_EQ(store->Read(noSection, "", "key", 64), "val_e_section");
+  EXPECT_EQ(store->Read(noSection, "s", "", 64), "val_no_key");
+  EXPECT_EQ(store->Read(noSection, "t", "key", 64), "");
 }
 
 TEST_F(PortableStoreTest, ReadsLongLinesAndHeadersAcrossBufferEdges) {
@@ -127,8 +171,15 @@ TEST_F(PortableStoreTest, ChangesOnlyWhatItMust) {
       {"new section", "[s]\r\na=1\r\n\r\n", Op::kWrite, " t ", " b ", " 2", "[s]\r\na=1\r\n\r\n[t]\r\nb= 2\r\n"},
       {"new section after unended line", "[s]\r\na=1", Op::kWrite, "t", "b", "", "[s]\r\na=1\r\n[t]\r\nb=\r\n"},
       {"new file", std::nullopt, Op::kWrite, "s", "k", "v", "[s]\r\nk=v\r\n"},
-      {"section \"\" before the first header", "k=1\r\n[s]\r\n", Op::kWrite, "", "j", "2",
-       "k=1\r\nj=2\r\n[s]\r\n"},
+      // Writes and deletes of the section "" agree with reads: they reach the lines under
+      // [], never the key lines before the first header.
+      {"section \"\" is appended as []", "k=1\r\n[s]\r\n", Op::kWrite, "", "k", "2",
+       "k=1\r\n[s]\r\n[]\r\nk=2\r\n"},
+      {"section \"\" is the one under []", "key=a\r\n[]\r\nkey=b\r\n", Op::kWrite, "", "key", "c",
+       "key=a\r\n[]\r\nkey=c\r\n"},
+      {"delete key of section \"\"", "k=1\r\n[]\r\nk=2\r\n", Op::kDeleteKey, "", "k", "",
+       "k=1\r\n[]\r\n"},
+      {"delete key before the first header", "k=1\r\n[s]\r\n", Op::kDeleteKey, "", "k", "", "k=1\r\n[s]\r\n"},
       {"trail ] in section name", "[\x81]x]\r\nk=1\r\n", Op::kWrite, "\x81]x", "j", "2",
        "[\x81]x]\r\nk=1\r\nj=2\r\n"},
       {"Chinese", "[\xC9\xE8]\r\n\xC3\xFB=1\r\n", Op::kWrite, "\xC9\xE8", "\xC3\xFB", "\xD6\xB5",
@@ -139,7 +190,10 @@ TEST_F(PortableStoreTest, ChangesOnlyWhatItMust) {
       {"delete key in missing file", std::nullopt, Op::kDeleteKey, "s", "a", "", ""},
       {"delete section", "[a]\r\nx=1\r\n[s]\r\nk=1\r\n;c\r\n\r\nj=2\r\n[t]\r\ny=1", Op::kDeleteSection, "S", "",
        "", "[a]\r\nx=1\r\n;c\r\n\r\n[t]\r\ny=1"},
-      {"delete section \"\"", "k=1\r\n;c\r\n[s]\r\n", Op::kDeleteSection, "", "", "", ";c\r\n[s]\r\n"},
+      {"delete section \"\"", "k=1\r\n[]\r\nj=2\r\n;c\r\n[s]\r\n", Op::kDeleteSection, "", "", "",
+       "k=1\r\n;c\r\n[s]\r\n"},
+      {"delete section \"\" without []", "k=1\r\n;c\r\n[s]\r\n", Op::kDeleteSection, "", "", "",
+       "k=1\r\n;c\r\n[s]\r\n"},
       {"delete section in missing file", std::nullopt, Op::kDeleteSection, "s", "", "", ""},
   };
   for (const auto& c : cases) {
@@ -153,6 +207,41 @@ TEST_F(PortableStoreTest, ChangesOnlyWhatItMust) {
     EXPECT_TRUE(ok);
     EXPECT_EQ(Bytes(), c.after);
   }
+}
+
+// The sequences of writes and deletes that Windows' public conformance expectations
+// check byte for byte.
+TEST_F(PortableStoreTest, WritesAsWindowsConformanceExpects) {
+  const std::string file = dir.File("w.ini");
+  const auto bytes = [&] { return dir.Read("w.ini"); };
+  ASSERT_TRUE(store->Write(file, "App", "key", ""));
+  EXPECT_EQ(bytes(), "[App]\r\nkey=\r\n");
+  std::filesystem::remove(file);
+
+  for (const char* write : {"App1 key1", "App1 key2", "App1 key3", "App2 key4", "App3 key5"}) {
+    const std::string section(write, 4), key(write + 5);
+    ASSERT_TRUE(store->Write(file, section, key, "string" + key.substr(3)));
+  }
+  EXPECT_EQ(bytes(), "[App1]\r\nkey1=string1\r\nkey2=string2\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n"
+                     "[App3]\r\nkey5=string5\r\n");
+  for (int again = 0; again < 2; ++again) {
+    EXPECT_TRUE(store->DeleteKey(file, "App1", "key2"));
+    EXPECT_EQ(bytes(), "[App1]\r\nkey1=string1\r\nkey3=string3\r\n[App2]\r\nkey4=string4\r\n[App3]\r\nkey5=string5\r\n");
+  }
+  EXPECT_TRUE(store->DeleteSection(file, "App1"));
+  EXPECT_TRUE(store->DeleteSection(file, "App2"));
+  EXPECT_EQ(bytes(), "[App3]\r\nkey5=string5\r\n");
+  EXPECT_TRUE(store->DeleteKey(file, "App3", "key5"));
+  EXPECT_EQ(bytes(), "[App3]\r\n") << "the header stays";
+
+  // NUL bytes before the first header, and a last line without its line break.
+  const std::string nuls("Data \0 before \0 first \0 section", 31);
+  ASSERT_TRUE(store->Write(Put(nuls), "section1", "key1", "string1"));
+  EXPECT_EQ(Bytes(), nuls + "\r\n[section1]\r\nkey1=string1\r\n");
+  // A line without '=' is passed over: the new key goes after the last key line, and a
+  // NUL after the last line break stays where it is.
+  ASSERT_TRUE(store->Write(Put("[s]\r\nname1=val1\r\nname2=\r\nname3\r\nname4=val4\r\n\0"s), "s", "name5", "val5"));
+  EXPECT_EQ(Bytes(), "[s]\r\nname1=val1\r\nname2=\r\nname3\r\nname4=val4\r\nname5=val5\r\n\0"s);
 }
 
 TEST_F(PortableStoreTest, FailedChangesReportFalseAndTouchNothing) {

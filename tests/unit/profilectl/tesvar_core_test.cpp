@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <vector>
 
+#include "profilectl/utf16le.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
 
@@ -142,7 +144,8 @@ TEST_F(TesvarCoreTest, SaveKeyAppendsAMissingSectionHeaderThenWrites) {
       {"x=1\r\n", "x=1\r\n[Main]\r\n"},
       {"x=1", "x=1\r\n[Main]\r\n"},             // the last line keeps its own line
       {"x=1\r", "x=1\r[Main]\r\n"},
-      {"x=1\n", "x=1\n[Main]\r\n"},
+      {"x=1\n", "x=1\n\r\n[Main]\r\n"},   // a lone LF ends no line of the scans
+      {"x=1\r\n\n", "x=1\r\n\n\r\n[Main]\r\n"},
   };
   for (const auto& c : cases) {
     const std::string path = Use("t.ini", c.before);
@@ -212,10 +215,13 @@ TEST_F(TesvarCoreTest, DeletesAreSingleProfileWrites) {
   EXPECT_TRUE(messages_.shown.empty());
 }
 
-// A FileName with a NUL, or one that the profile operations cannot take, fails every
-// member with 52 before anything is read, appended or written.
+// A FileName with a NUL, one outside the ANSI code page, or one that the profile
+// operations cannot take, fails every member with 52 before anything is read, appended
+// or written.
 TEST_F(TesvarCoreTest, UnusableFileNamesAreRefusedEverywhere) {
   const std::string path = Use("t.ini", "[s]\r\n");
+  // Hangul is not in code page 936: the profile operations would get "??.ini".
+  const std::string hangul = dir_.Write("한글.ini", "[s]\r\n");
   const int kBadFileName = 52;
   const struct {
     const char* why;
@@ -223,6 +229,7 @@ TEST_F(TesvarCoreTest, UnusableFileNamesAreRefusedEverywhere) {
     bool storeTakesIt;
   } cases[] = {
       {"a NUL inside", text::FromUtf8(path) + u'\0' + u"x", true},
+      {"a name outside the code page", text::FromUtf8(hangul), true},
       {"a name the profile operations cannot take", text::FromUtf8(path), false},
   };
   for (const auto& c : cases) {
@@ -238,7 +245,9 @@ TEST_F(TesvarCoreTest, UnusableFileNamesAreRefusedEverywhere) {
     EXPECT_EQ(control_.Del键值(u"s", u"k").error().Number(), kBadFileName);
     EXPECT_EQ(control_.Del数据(u"s", u"k").error().Number(), kBadFileName);
     EXPECT_EQ(dir_.Read("t.ini"), "[s]\r\n") << "no section header appended";
+    EXPECT_EQ(dir_.Read("한글.ini"), "[s]\r\n") << "no section header appended";
   }
+  EXPECT_FALSE(fileio::IsFile(text::FromUtf8(dir_.File("??.ini"))));
   store_.takesFile = true;
   EXPECT_EQ(control_.NewFile(text::FromUtf8(dir_.File("n.ini")) + u'\0').error().Number(), kBadFileName);
   EXPECT_TRUE(store_.calls.empty());
@@ -259,6 +268,80 @@ TEST_F(TesvarCoreTest, NewFileCreatesAnEmptyFileOrLeavesOneAlone) {
   EXPECT_EQ(control_.NewFile(text::FromUtf8(dir_.File("no/such/x.ini"))).error().Number(), 76);
   EXPECT_EQ(control_.NewFile(text::FromUtf8(dir_.path().string())).error().Number(), 75);
   EXPECT_EQ(control_.NewFile(u"").error().Number(), 52);
+}
+
+// The control over the portable profile store, on files as other programs leave them.
+class TesvarOnFilesTest : public testing::Test {
+ protected:
+  void Use(std::string_view name, std::string_view content) {
+    control_.SetFileName(text::FromUtf8(dir_.Write(name, content)));
+  }
+
+  TempDir dir_;
+  std::unique_ptr<ProfileStore> store_ = MakePortableProfileStore();
+  RecordingMessages messages_;
+  TesvarCore control_{*store_, messages_};
+};
+
+TEST_F(TesvarOnFilesTest, LoneLfAtTheEndGetsOneHeaderOnly) {
+  Use("t.ini", "x=1\n");
+  EXPECT_EQ(control_.Sav_Key(u"Main", u"k", u"v1", kFalse), true);
+  EXPECT_EQ(control_.Dir扇区(u"Main"), true);
+  EXPECT_EQ(control_.Sav_Key(u"Main", u"k", u"v2", kFalse), true);
+  EXPECT_EQ(dir_.Read("t.ini"), "x=1\n\r\n[Main]\r\nk=v2\r\n");
+  EXPECT_EQ(control_.Load_Key(u"Main", u"k", 64, kTrue), u"v2");
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+std::string Utf16File(std::u16string_view text) { return std::string(kUtf16LeMark) + EncodeUtf16Le(text); }
+
+// A file that starts with the UTF-16LE mark is scanned and appended to as UTF-16LE, as
+// the profile operations read and write it; no ANSI byte ever goes into it.
+TEST_F(TesvarOnFilesTest, Utf16FilesStayUtf16) {
+  const struct {
+    const char* what;
+    std::u16string before, after;
+  } cases[] = {
+      {"last line without a line break", u"[设置]\r\n名=1", u"[设置]\r\n名=1\r\n[常规]\r\n用户=张三\r\n"},
+      {"lone LF at the end", u"x=1\n", u"x=1\n\r\n[常规]\r\n用户=张三\r\n"},
+      {"lone CR at the end", u"x=1\r", u"x=1\r[常规]\r\n用户=张三\r\n"},
+      {"only the mark", u"", u"[常规]\r\n用户=张三\r\n"},
+      {"section present", u"[常规]\r\n用户=李四\r\n", u"[常规]\r\n用户=张三\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use("u.ini", Utf16File(c.before));
+    EXPECT_EQ(control_.Sav_Key(u"常规", u"用户", u"张三", kTrue), true);
+    EXPECT_EQ(control_.Sav_Key(u"常规", u"用户", u"张三", kFalse), true) << "the second finds the header";
+    EXPECT_EQ(dir_.Read("u.ini"), Utf16File(c.after));
+    EXPECT_EQ(control_.Dir扇区(u"常规"), true);
+    EXPECT_EQ(control_.Dir键值(u"常规", u"用户"), true);
+    EXPECT_EQ(control_.Load_Key(u"常规", u"用户", 64, kTrue), u"张三");
+    EXPECT_EQ(control_.NewFile(text::FromUtf8(dir_.File("u.ini"))), true);
+    EXPECT_EQ(dir_.Read("u.ini"), Utf16File(c.after)) << "NewFile leaves the file as it is";
+  }
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(TesvarOnFilesTest, Utf16FileWithAStrayLastByteGetsNoHeader) {
+  const std::string before = Utf16File(u"[s]\r\n") + "x";
+  Use("u.ini", before);
+  EXPECT_EQ(control_.Sav_Key(u"常规", u"k", u"v", kFalse), false);
+  EXPECT_EQ(dir_.Read("u.ini"), before);
+  EXPECT_EQ(control_.Sav_Key(u"s", u"k", u"v", kFalse), true) << "a present section needs no header";
+}
+
+TEST_F(TesvarOnFilesTest, KeysAboveTheFirstHeaderAreInNoSection) {
+  Use("t.ini", "key=val_no_section\r\n[]\r\nkey=val_e_section\r\n");
+  EXPECT_EQ(control_.Load_Key(u"", u"key", 64, kTrue), u"val_e_section");
+  EXPECT_EQ(control_.Sav_Key(u"", u"key", u"new", kTrue), true);
+  EXPECT_EQ(dir_.Read("t.ini"), "key=val_no_section\r\n[]\r\nkey=new\r\n");
+  Use("u.ini", "key=1\r\n[s]\r\n");
+  EXPECT_EQ(control_.Dir键值(u"", u"key"), false);
+  EXPECT_EQ(control_.Load_Key(u"", u"key", 64, kFalse), u"");
+  EXPECT_EQ(control_.Sav_Key(u"", u"key", u"2", kFalse), true);
+  EXPECT_EQ(dir_.Read("u.ini"), "key=1\r\n[s]\r\n[]\r\nkey=2\r\n") << "one [] only: the header the control appends";
+  EXPECT_TRUE(messages_.shown.empty());
 }
 
 }  // namespace

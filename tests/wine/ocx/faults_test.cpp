@@ -9,6 +9,7 @@
 
 #include <array>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -142,8 +143,9 @@ TEST_F(Faults, FolderWhereTheFileShouldBe) {
 }
 
 // kernel32's profile functions take a full path of fewer than MAX_PATH characters; a
-// longer name, like one with a NUL, is refused by every member that uses them or
-// scans (52) and touches nothing. NewFile uses the file system alone.
+// longer name, like one with a NUL or one outside the ANSI code page, is refused by
+// every member that uses them or scans (52) and touches nothing. NewFile uses the file
+// system alone.
 TEST_F(Faults, NamesTheProfileFunctionsCannotTakeAreRefused) {
   // settings.ini again, in folders that take the path beyond MAX_PATH.
   std::wstring deep = folder_;
@@ -153,6 +155,9 @@ TEST_F(Faults, NamesTheProfileFunctionsCannotTakeAreRefused) {
   }
   const std::wstring deepFile = deep + L"\\settings.ini";
   ASSERT_TRUE(CopyFileW(file_.c_str(), (L"\\\\?\\" + deepFile).c_str(), TRUE));
+  // Hangul is not in code page 936: the profile functions would get "??.ini".
+  const std::wstring hangulFile = folder_ + L"\\한글.ini";
+  ASSERT_TRUE(CopyFileW(file_.c_str(), hangulFile.c_str(), TRUE));
 
   const struct {
     const char* name;
@@ -161,6 +166,7 @@ TEST_F(Faults, NamesTheProfileFunctionsCannotTakeAreRefused) {
   } cases[] = {
       {"a NUL inside the name", file_ + L'\0' + L"x", L"error 52"},
       {"a full path beyond MAX_PATH", deepFile, L"True"},
+      {"a name outside the ANSI code page", hangulFile, L"True"},
       {"beyond 32,767 characters", folder_ + L"\\" + std::wstring(40000, L'n') + L".ini", L"error 76"},
   };
   for (const auto& c : cases) {
@@ -170,6 +176,57 @@ TEST_F(Faults, NamesTheProfileFunctionsCannotTakeAreRefused) {
   }
   EXPECT_EQ(Bytes(file_), kContent);
   EXPECT_EQ(Bytes(deepFile), kContent);
+  EXPECT_EQ(Bytes(hangulFile), kContent);
+  // Nothing was created under the name the code page makes of it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 3)
+      << "settings.ini, 한글.ini and the deep folder";
+}
+
+// Files as other programs leave them, with kernel32 behind the control: a last line
+// without its line break, a lone LF at the end, UTF-16LE with its byte-order mark. Two
+// Sav_Key of a section the file lacks leave one header, which the scans then find.
+TEST_F(Faults, FilesOtherProgramsLeave) {
+  using namespace std::string_literals;
+  const std::string ansiHeader = "[\xD0\xC2\xB6\xCE]";                    // [新段] in code page 936
+  const std::string wideHeader = "[\0\xB0\x65\xB5\x6B]\0"s;              // [新段] in UTF-16LE
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool utf16;
+  } cases[] = {
+      {"no line break at the end", "x=1", false},
+      {"a lone LF at the end", "x=1\n", false},
+      {"UTF-16LE, no line break at the end", "\xFF\xFEx\0=\0\x31\0"s, true},
+      {"UTF-16LE, a lone LF at the end", "\xFF\xFEx\0=\0\x31\0\n\0"s, true},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // A name per case: Wine keeps recently used profile files parsed in memory.
+    const std::wstring file = Wide(dir_.Write("other" + std::to_string(n++) + ".ini", c.bytes));
+    ASSERT_EQ(Invocation(control_.get(), kFileName, {Text(file)}, DISPATCH_PROPERTYPUT).status, S_OK);
+    for (int round = 0; round < 2; ++round) {
+      const Invocation saved(control_.get(), kSavKey, {Text(L"新段"), Text(L"键"), Text(L"值"), Boolean(false)});
+      EXPECT_EQ(Outcome(saved), L"True");
+    }
+    EXPECT_EQ(Outcome(Invocation(control_.get(), kDirSection, {Text(L"新段")})), L"True");
+    EXPECT_EQ(Outcome(Invocation(control_.get(), kDirKey, {Text(L"新段"), Text(L"键")})), L"True");
+    const Invocation read(control_.get(), kLoadKey, {Text(L"新段"), Text(L"键"), Long(64), Boolean(false)});
+    EXPECT_EQ(Outcome(read), L"\"值\"");
+
+    const std::string bytes = Bytes(file);
+    const auto count = [&](const std::string& what) {
+      std::size_t found = 0;
+      for (auto at = bytes.find(what); at != std::string::npos; at = bytes.find(what, at + 1)) ++found;
+      return found;
+    };
+    EXPECT_EQ(count(c.utf16 ? wideHeader : ansiHeader), 1u) << "one header";
+    if (c.utf16) {
+      EXPECT_TRUE(bytes.starts_with("\xFF\xFE"));
+      EXPECT_EQ(bytes.size() % 2, 0u);
+      EXPECT_EQ(count(ansiHeader), 0u) << "no ANSI bytes in a UTF-16LE file";
+    }
+  }
 }
 
 // 数据缓冲 counts bytes of code page 936 with the closing NUL: 32,767 returns up to

@@ -35,9 +35,10 @@
 //   canonical files.
 // - Wine ignores case only in ASCII letters; Windows compares names in Unicode. The
 //   vocabulary's only case pairs are ASCII.
-// - Wine does not take the key lines before the first header as the section "", nor
-//   "[]" as Windows does; it rejects a header without ']' and ends a name at the last ']'
-//   of the line. None of these are generated, and the section "" is never asked for.
+// - Wine reaches the key lines before the first header through the section "", which
+//   on Windows is "[]" alone (those lines belong to no section there); it rejects a
+//   header without ']' and ends a name at the last ']' of the line. None of these are
+//   generated, and the section "" is never asked for.
 // - When a read cuts a value inside a double-byte character, Wine puts a NUL where the
 //   lead byte was. A cut read is compared with the first size - 1 bytes of Wine's uncut
 //   value, which is what Windows returns.
@@ -181,7 +182,7 @@ std::string FreeFormFile(Random& random, bool& duplicates) {
       default: return std::string(Blanks(random));
     }
   };
-  // Key lines before the first header: the section "" on Windows, unreachable on Wine.
+  // Key lines before the first header: in no section on Windows, the section "" on Wine.
   if (random.Chance(20)) lines.push_back(random.Pick(kKeys) + "=" + random.Pick(kValues));
   for (std::size_t s = random.Below(6); s > 0; --s) {
     if (random.Chance(30)) lines.push_back(stray());
