@@ -289,7 +289,16 @@ TEST_F(Mendora, StartsWithoutTheSkinLibraryAndWithoutTheSkinFile) {
 
 // --- The version check ---------------------------------------------------------------
 
-TEST_F(Mendora, UpToDateShowsNothingAndAsksOnce) {
+struct UpToDate {
+  const char* name;
+  nlohmann::json scenario;
+};
+
+class MendoraUpToDate : public Mendora, public testing::WithParamInterface<UpToDate> {};
+
+// D4: a reply that offers no update is judged on result and version alone.
+TEST_P(MendoraUpToDate, ShowsNothingAndAsksOnce) {
+  VersionService::Get().Script(GetParam().scenario);
   MendoraProcess mendora(app() / "Mendora.exe");
   WaitReady(mendora);
   EXPECT_FALSE(mendora.WaitForMessageBox(2500ms));  // two more ticks of Timer2
@@ -298,6 +307,10 @@ TEST_F(Mendora, UpToDateShowsNothingAndAsksOnce) {
   EXPECT_EQ(requests[0]["body"], "sn=tov");
   EXPECT_TRUE(mendora.Running());
 }
+
+INSTANTIATE_TEST_SUITE_P(Replies, MendoraUpToDate,
+                         testing::Values(UpToDate{"Plain", kUpToDate}, UpToDate{"EmptySid", Reply("1", "2.0.0", "", "0")}),
+                         [](const testing::TestParamInfo<UpToDate>& info) { return std::string(info.param.name); });
 
 // A failed check (D2) never locks the tool: the notice, then "ready".
 struct FailedCheck {
