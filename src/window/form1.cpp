@@ -40,8 +40,9 @@ ControlClass ClassFor(const FormControl& item, bool firstOption) {
   constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
   switch (item.kind) {
     case ControlKind::kFrame:
-      // A container: the dialog navigation walks into it.
-      return {L"BUTTON", kChild | BS_GROUPBOX, WS_EX_CONTROLPARENT};
+      // A container: the dialog navigation walks into it, and it paints its own
+      // background under its controls (FrameProc).
+      return {L"BUTTON", kChild | WS_CLIPCHILDREN | BS_GROUPBOX, WS_EX_CONTROLPARENT};
     case ControlKind::kOption:
       // The first option button of the container starts the group.
       return {L"BUTTON", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON | (firstOption ? WS_GROUP : 0u), 0};
@@ -146,7 +147,8 @@ HRESULT Form1::CreateControls() noexcept {
     HFONT font = item.fontA ? fontA_ : defaultFont_;
     if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (item.kind == ControlKind::kFrame) {
-      // Frame1 holds controls, but a group box does not pass on what they report.
+      // Frame1 holds controls, but a group box neither passes on what they report nor
+      // paints its interior.
       SetWindowLongPtrW(control, GWLP_USERDATA, GetWindowLongPtrW(control, GWLP_WNDPROC));
       SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameProc));
     }
@@ -212,6 +214,19 @@ LRESULT CALLBACK Form1::FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return SendMessageW(GetParent(hwnd), message, wParam, lParam);
+    case WM_ERASEBKGND: {
+      // D15: the frame fills its interior with the colour the window gives its
+      // controls (the skin's, when one is attached), so that what a hidden or moved
+      // control uncovers, Label2 after the check, is painted over.
+      const auto dc = reinterpret_cast<HDC>(wParam);
+      auto brush = reinterpret_cast<HBRUSH>(
+          SendMessageW(GetParent(hwnd), WM_CTLCOLORSTATIC, wParam, reinterpret_cast<LPARAM>(hwnd)));
+      if (!brush) brush = GetSysColorBrush(COLOR_BTNFACE);
+      RECT client{};
+      GetClientRect(hwnd, &client);
+      FillRect(dc, &client, brush);
+      return 1;
+    }
     default:
       return CallWindowProcW(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)), hwnd, message, wParam,
                              lParam);
