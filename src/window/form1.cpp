@@ -1,11 +1,13 @@
 #include "window/form1.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "repair/repair_run.h"
 #include "window/form1_ids.h"
 #include "window/form_layout.h"
+#include "window/label_fit.h"
 #include "window/resource.h"
 #include "window/skin_loader.h"
 #include "win32/process.h"
@@ -53,6 +55,22 @@ ControlClass ClassFor(const FormControl& item, bool firstOption) {
       return {L"STATIC", kChild | WS_GROUP | SS_NOPREFIX | (item.handPointer ? SS_NOTIFY | SS_CENTER : SS_LEFT), 0};
   }
   return {};
+}
+
+// The extent of a control's text on one line in its font, as a static control draws it;
+// nothing when the platform cannot measure it.
+std::optional<PixelSize> MeasureOneLine(HWND control) {
+  wchar_t text[256] = {};
+  const int length = GetWindowTextW(control, text, 256);
+  HDC dc = GetDC(control);
+  if (!dc) return std::nullopt;
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  RECT extent{};
+  const int height = DrawTextW(dc, text, length, &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  if (height <= 0) return std::nullopt;
+  return PixelSize{extent.right - extent.left, extent.bottom - extent.top};
 }
 
 int ScreenDpi() {
@@ -178,17 +196,14 @@ void Form1::Load() {
     SetWindowTextW(hwnd_, Wide(CaptionForFileVersion(version)));
 }
 
+// Label2 sizes itself to its text. Where the text cannot be measured (32-bit programs
+// under Wine's WoW64 mode), it keeps its designed size.
 void Form1::FitLabelToText(HWND label) {
-  wchar_t text[256] = {};
-  const int length = GetWindowTextW(label, text, 256);
-  HDC dc = GetDC(label);
-  if (!dc) return;
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-  SIZE size{};
-  GetTextExtentPoint32W(dc, text, length, &size);
-  SelectObject(dc, old);
-  ReleaseDC(label, dc);
-  SetWindowPos(label, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT designed{};
+  GetWindowRect(label, &designed);
+  const PixelSize size = AutoSizeLabel({designed.right - designed.left, designed.bottom - designed.top},
+                                       MeasureOneLine(label));
+  SetWindowPos(label, nullptr, 0, 0, size.width, size.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND Form1::Control(int id) const { return controls_.at(static_cast<std::size_t>(id - ids::kFrame1)); }
