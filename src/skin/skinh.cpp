@@ -10,8 +10,10 @@
 // argument is accepted and not used.
 //
 // A skinned window is subclassed: it answers WM_CTLCOLOR* for its children with the
-// skin's brushes and text colour, and a top-level window fills its background with the
-// skin's window colour.
+// skin's brushes and text colour, and fills its background with the skin's window
+// colour. Skinned are top-level windows and the containers on them (child windows
+// that hold controls, such as a frame): a container paints its background too, so
+// that what a hidden control uncovers shows the skin and not what was drawn there.
 #include <windows.h>
 
 #include <new>
@@ -35,8 +37,6 @@ constexpr const wchar_t* kOriginalProc = L"Kestrova.Skin.OriginalProc";
 
 COLORREF Colour(skin::Rgb rgb) { return RGB(rgb.red, rgb.green, rgb.blue); }
 
-bool IsTopLevel(HWND hwnd) { return (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD) == 0; }
-
 LRESULT CALLBACK SkinnedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   const auto original = reinterpret_cast<WNDPROC>(GetPropW(hwnd, kOriginalProc));
   const ThreadSkin* skin = threadSkin;
@@ -56,14 +56,12 @@ LRESULT CALLBACK SkinnedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         SetTextColor(dc, Colour(skin->colours.text));
         SetBkColor(dc, Colour(skin->colours.field));
         return reinterpret_cast<LRESULT>(skin->field);
-      case WM_ERASEBKGND:
-        if (IsTopLevel(hwnd)) {
-          RECT client{};
-          GetClientRect(hwnd, &client);
-          FillRect(dc, &client, skin->window);
-          return 1;
-        }
-        break;
+      case WM_ERASEBKGND: {
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        FillRect(dc, &client, skin->window);
+        return 1;
+      }
       default: break;
     }
   }

@@ -52,14 +52,17 @@ VersionCheck::Outcome VersionCheck::Run() {
   const auto reply = DecodeVersionReply(*text);
   if (!reply || reply->result == u"0") return Failed();
   if (reply->version == kBuiltInVersion) return Outcome::kGoOn;
+  // An update is offered: now the reply must say where to get it and whether it may be
+  // declined (D4: a sid unfit for the command line makes the reply malformed).
+  if (!reply->sid || !reply->must) return Failed();
 
   if (platform_.Ask(OfferText(reply->version), kNoticeTitle, kStyleYesNoInformation) == kAnswerYes) {
     // Without the download page the user would be left with neither the update nor
     // the tool: a page that cannot be opened counts as a failed check.
-    if (!platform_.Start(DownloadCommandLine(reply->sid), kShowMinimized)) return Failed();
+    if (!platform_.Start(DownloadCommandLine(*reply->sid), kShowMinimized)) return Failed();
     return Outcome::kEnd;
   }
-  return reply->must == u"0" ? Outcome::kGoOn : Outcome::kEnd;
+  return *reply->must == u"0" ? Outcome::kGoOn : Outcome::kEnd;
 }
 
 }  // namespace update

@@ -12,7 +12,9 @@
 //
 // Going on means: FinishCheck of the window, then Timer2 off. A failed request (no
 // request object, unreachable service, TLS failure, time-out) and a malformed reply
-// take the failure path, so the repair button always becomes usable. Ending the
+// take the failure path, so the repair button always becomes usable. A reply that
+// names the built-in version is judged on "result" and "version" alone; one that
+// offers an update is malformed without a usable "sid" and "must" (D4). Ending the
 // program is the window's EndProgram; the check does nothing after calling it.
 //
 // The check runs once: a tick while it is under way (for example from a message box's

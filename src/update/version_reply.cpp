@@ -66,12 +66,12 @@ std::expected<VersionReply, ReplyError> DecodeVersionReply(std::u16string_view r
   const auto info = root.find("info");
   if (info == root.end()) return std::unexpected(ReplyError::kMissing);
   if (!info->is_object()) return std::unexpected(ReplyError::kNotObject);
-  for (auto [name, field] : {std::pair{"version", &out.version}, {"sid", &out.sid}, {"must", &out.must}}) {
-    auto value = Text(*info, name);
-    if (!value) return std::unexpected(value.error());
-    *field = std::move(*value);
-  }
-  if (!IsSafeSid(out.sid)) return std::unexpected(ReplyError::kUnsafeSid);
+  auto version = Text(*info, "version");
+  if (!version) return std::unexpected(version.error());
+  out.version = std::move(*version);
+  out.sid = Text(*info, "sid");
+  if (out.sid && !IsSafeSid(*out.sid)) out.sid = std::unexpected(ReplyError::kUnsafeSid);
+  out.must = Text(*info, "must");
   return out;
 }
 

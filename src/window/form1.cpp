@@ -1,11 +1,13 @@
 #include "window/form1.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "repair/repair_run.h"
 #include "window/form1_ids.h"
 #include "window/form_layout.h"
+#include "window/label_fit.h"
 #include "window/resource.h"
 #include "window/skin_loader.h"
 #include "win32/process.h"
@@ -40,8 +42,9 @@ ControlClass ClassFor(const FormControl& item, bool firstOption) {
   constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
   switch (item.kind) {
     case ControlKind::kFrame:
-      // A container: the dialog navigation walks into it.
-      return {L"BUTTON", kChild | BS_GROUPBOX, WS_EX_CONTROLPARENT};
+      // A container: the dialog navigation walks into it, and it paints its own
+      // background under its controls (FrameProc).
+      return {L"BUTTON", kChild | WS_CLIPCHILDREN | BS_GROUPBOX, WS_EX_CONTROLPARENT};
     case ControlKind::kOption:
       // The first option button of the container starts the group.
       return {L"BUTTON", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON | (firstOption ? WS_GROUP : 0u), 0};
@@ -52,6 +55,22 @@ ControlClass ClassFor(const FormControl& item, bool firstOption) {
       return {L"STATIC", kChild | WS_GROUP | SS_NOPREFIX | (item.handPointer ? SS_NOTIFY | SS_CENTER : SS_LEFT), 0};
   }
   return {};
+}
+
+// The extent of a control's text on one line in its font, as a static control draws it;
+// nothing when the platform cannot measure it.
+std::optional<PixelSize> MeasureOneLine(HWND control) {
+  wchar_t text[256] = {};
+  const int length = GetWindowTextW(control, text, 256);
+  HDC dc = GetDC(control);
+  if (!dc) return std::nullopt;
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  RECT extent{};
+  const int height = DrawTextW(dc, text, length, &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  if (height <= 0) return std::nullopt;
+  return PixelSize{extent.right - extent.left, extent.bottom - extent.top};
 }
 
 int ScreenDpi() {
@@ -146,7 +165,8 @@ HRESULT Form1::CreateControls() noexcept {
     HFONT font = item.fontA ? fontA_ : defaultFont_;
     if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (item.kind == ControlKind::kFrame) {
-      // Frame1 holds controls, but a group box does not pass on what they report.
+      // Frame1 holds controls, but a group box neither passes on what they report nor
+      // paints its interior.
       SetWindowLongPtrW(control, GWLP_USERDATA, GetWindowLongPtrW(control, GWLP_WNDPROC));
       SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameProc));
     }
@@ -176,17 +196,14 @@ void Form1::Load() {
     SetWindowTextW(hwnd_, Wide(CaptionForFileVersion(version)));
 }
 
+// Label2 sizes itself to its text. Where the text cannot be measured (32-bit programs
+// under Wine's WoW64 mode), it keeps its designed size.
 void Form1::FitLabelToText(HWND label) {
-  wchar_t text[256] = {};
-  const int length = GetWindowTextW(label, text, 256);
-  HDC dc = GetDC(label);
-  if (!dc) return;
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-  SIZE size{};
-  GetTextExtentPoint32W(dc, text, length, &size);
-  SelectObject(dc, old);
-  ReleaseDC(label, dc);
-  SetWindowPos(label, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT designed{};
+  GetWindowRect(label, &designed);
+  const PixelSize size = AutoSizeLabel({designed.right - designed.left, designed.bottom - designed.top},
+                                       MeasureOneLine(label));
+  SetWindowPos(label, nullptr, 0, 0, size.width, size.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND Form1::Control(int id) const { return controls_.at(static_cast<std::size_t>(id - ids::kFrame1)); }
@@ -212,6 +229,19 @@ LRESULT CALLBACK Form1::FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
       return SendMessageW(GetParent(hwnd), message, wParam, lParam);
+    case WM_ERASEBKGND: {
+      // D15: the frame fills its interior with the colour the window gives its
+      // controls (the skin's, when one is attached), so that what a hidden or moved
+      // control uncovers, Label2 after the check, is painted over.
+      const auto dc = reinterpret_cast<HDC>(wParam);
+      auto brush = reinterpret_cast<HBRUSH>(
+          SendMessageW(GetParent(hwnd), WM_CTLCOLORSTATIC, wParam, reinterpret_cast<LPARAM>(hwnd)));
+      if (!brush) brush = GetSysColorBrush(COLOR_BTNFACE);
+      RECT client{};
+      GetClientRect(hwnd, &client);
+      FillRect(dc, &client, brush);
+      return 1;
+    }
     default:
       return CallWindowProcW(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)), hwnd, message, wParam,
                              lParam);

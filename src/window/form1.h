@@ -2,7 +2,8 @@
 // Form1, the repair tool's only window. Windows only.
 //
 // The window is built from the table in form_layout.h with standard controls (a group
-// box for Frame1, option buttons, a push button, static labels) and a menu bar of
+// box for Frame1 that paints its own background, option buttons, a push button, static
+// labels) and a menu bar of
 // four items. Its messages go to HandleMessage, and each handler is one call into the
 // parts it routes to: Command1(0) to the repair run, Timer2 to the version check, the
 // menu items to menu_commands.h. It lends those parts what they need of it: the

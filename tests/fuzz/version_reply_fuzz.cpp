@@ -6,9 +6,10 @@
 //
 // Checked: nothing crashes; the answer does not depend on the padding below the limit,
 // and a reply over the limit is refused; an accepted reply is a JSON object whose
-// "result" and "info" "version", "sid", "must" are strings (given back unchanged) or
-// numbers (given back as decimal text that reads back as the same number), and whose
-// "sid" is 1 to 64 ASCII letters, digits, '-' or '_'.
+// "result" and "info" "version" are strings (given back unchanged) or numbers (given
+// back as decimal text that reads back as the same number); "sid" and "must", when
+// usable, are such values too, and a usable "sid" is 1 to 64 ASCII letters, digits,
+// '-' or '_'.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -94,9 +95,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const json& info = root.at("info");
   CheckValue(root, "result", decoded->result, utf8);
   CheckValue(info, "version", decoded->version, utf8);
-  CheckValue(info, "sid", decoded->sid, utf8);
-  CheckValue(info, "must", decoded->must, utf8);
-  FUZZ_CHECK(!decoded->sid.empty() && decoded->sid.size() <= 64, "sid length out of bounds");
-  for (char16_t c : decoded->sid) FUZZ_CHECK(SidCharacter(c), "sid character not allowed: " + utf8);
+  // "sid" and "must" come with their text or the reason they cannot be used.
+  if (decoded->must) CheckValue(info, "must", *decoded->must, utf8);
+  else if (decoded->must.error() == update::ReplyError::kMissing) FUZZ_CHECK(!info.contains("must"), "must present");
+  if (decoded->sid) {
+    CheckValue(info, "sid", *decoded->sid, utf8);
+    FUZZ_CHECK(!decoded->sid->empty() && decoded->sid->size() <= 64, "sid length out of bounds");
+    for (char16_t c : *decoded->sid) FUZZ_CHECK(SidCharacter(c), "sid character not allowed: " + utf8);
+  } else if (decoded->sid.error() == update::ReplyError::kMissing) {
+    FUZZ_CHECK(!info.contains("sid"), "sid present but reported missing: " + utf8);
+  }
   return 0;
 }

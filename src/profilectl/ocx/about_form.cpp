@@ -2,10 +2,12 @@
 
 #include <iterator>
 #include <new>
+#include <optional>
 
 #include "module.h"
 #include "tesvar_identity.h"
 #include "win32/raii.h"
+#include "window/label_fit.h"
 
 namespace tesvar {
 namespace {
@@ -52,6 +54,17 @@ RECT ItemRect(const Item& item, int dpi) {
   return {left, top, left + Pixels(item.width, dpi), top + Pixels(item.height, dpi)};
 }
 
+bool IsLabel(const Item& item) { return item.className && lstrcmpW(item.className, L"STATIC") == 0; }
+
+// The extent of a text on one line in the font selected into `dc`; nothing when the
+// platform cannot measure it (32-bit programs under Wine's WoW64 mode).
+std::optional<window::PixelSize> MeasureOneLine(HDC dc, const wchar_t* text) {
+  if (!dc) return std::nullopt;
+  RECT extent{};
+  if (DrawTextW(dc, text, -1, &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX) <= 0) return std::nullopt;
+  return window::PixelSize{extent.right - extent.left, extent.bottom - extent.top};
+}
+
 // The form's state, kept with its window.
 struct FormState {
   HFONT font = nullptr;
@@ -80,16 +93,31 @@ bool OnCreate(HWND form) {
     SendMessageW(form, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(state->icon));
   }
 
+  // A label keeps its designed place and size where its text fits; where the text
+  // would wrap or be cut, the label grows to show it whole on one line.
+  HDC measure = GetDC(form);
+  HGDIOBJ oldFont = measure ? SelectObject(measure, state->font ? state->font : GetStockObject(SYSTEM_FONT)) : nullptr;
+  bool created = true;
   for (const Item& item : kItems) {
     if (!item.className) continue;
     const RECT r = ItemRect(item, state->dpi);
-    HWND child = CreateWindowExW(0, item.className, item.text, WS_CHILD | WS_VISIBLE | item.style, r.left, r.top,
-                                 r.right - r.left, r.bottom - r.top, form,
+    window::LabelFit fit{{r.right - r.left, r.bottom - r.top}, false};
+    if (IsLabel(item)) fit = window::FitLabel(fit.size, MeasureOneLine(measure, item.text));
+    const DWORD style = fit.oneLine ? (item.style & ~SS_TYPEMASK) | SS_LEFTNOWORDWRAP : item.style;
+    HWND child = CreateWindowExW(0, item.className, item.text, WS_CHILD | WS_VISIBLE | style, r.left, r.top,
+                                 fit.size.width, fit.size.height, form,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), module::Handle(), nullptr);
-    if (!child) return false;
+    if (!child) {
+      created = false;
+      break;
+    }
     if (state->font) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
   }
-  return true;
+  if (measure) {
+    SelectObject(measure, oldFont);
+    ReleaseDC(form, measure);
+  }
+  return created;
 }
 
 void OnPaint(HWND form) {

@@ -100,7 +100,20 @@ std::vector<Row> Rows() {
       // D4: a sid unfit for the command line is never offered.
       {"unsafe sid", Reply("1", "\"2.1.0\"", "\"1\\\" & calc.exe & \\\"\"", "1"), yes,
        {kPost, kFailed, u"finish", u"timer off"}, S::kDone},
-      {"unsafe sid, up to date", Reply("1", "\"2.0.0\"", "\"a/b\"", "1"), yes, {kPost, kFailed, u"finish", u"timer off"},
+      {"empty sid, newer", Reply("1", "\"2.1.0\"", "\"\"", "0"), yes, {kPost, kFailed, u"finish", u"timer off"},
+       S::kDone},
+      {"missing sid, newer", u"{\"result\":1,\"info\":{\"version\":\"2.1.0\",\"must\":0}}", no,
+       {kPost, kFailed, u"finish", u"timer off"}, S::kDone},
+      // An up-to-date reply is judged on result and version alone: a sid or must it
+      // never uses does not fail it.
+      {"unsafe sid, up to date", Reply("1", "\"2.0.0\"", "\"a/b\"", "1"), yes, {kPost, u"finish", u"timer off"},
+       S::kDone},
+      {"empty sid, up to date", Reply("1", "\"2.0.0\"", "\"\"", "0"), yes, {kPost, u"finish", u"timer off"}, S::kDone},
+      {"no sid and no must, up to date", u"{\"result\":\"1\",\"info\":{\"version\":\"2.0.0\"}}", yes,
+       {kPost, u"finish", u"timer off"}, S::kDone},
+      {"null sid and must, up to date", Reply("1", "\"2.0.0\"", "null", "null"), yes, {kPost, u"finish", u"timer off"},
+       S::kDone},
+      {"empty sid, result 0", Reply("0", "\"2.0.0\"", "\"\"", "0"), yes, {kPost, kFailed, u"finish", u"timer off"},
        S::kDone},
   };
 }

@@ -59,24 +59,42 @@ TEST(DecodeVersionReply, MalformedReplies) {
       {u"{\"info\":{\"version\":\"2.0.0\",\"sid\":1,\"must\":0}}", ReplyError::kMissing},
       {u"{\"result\":0}", ReplyError::kMissing},
       {u"{\"result\":1,\"info\":{\"sid\":1,\"must\":0}}", ReplyError::kMissing},
-      {u"{\"result\":1,\"info\":{\"version\":\"2.0.0\",\"must\":0}}", ReplyError::kMissing},
-      {u"{\"result\":1,\"info\":{\"version\":\"2.0.0\",\"sid\":1}}", ReplyError::kMissing},
       {u"{\"Result\":1,\"info\":{\"version\":\"2.0.0\",\"sid\":1,\"must\":0}}", ReplyError::kMissing},
       {Reply("true", "\"2.0.0\"", "1", "0"), ReplyError::kWrongKind},
       {Reply("null", "\"2.0.0\"", "1", "0"), ReplyError::kWrongKind},
       {Reply("1", "{}", "1", "0"), ReplyError::kWrongKind},
-      {Reply("1", "\"2.0.0\"", "[1]", "0"), ReplyError::kWrongKind},
-      {Reply("1", "\"2.0.0\"", "1", "false"), ReplyError::kWrongKind},
-      // A failure reply must carry all four values too.
-      {Reply("0", "\"2.0.0\"", "1", "null"), ReplyError::kWrongKind},
-      {Reply("1", "\"2.0.0\"", "\"\"", "0"), ReplyError::kUnsafeSid},
-      {Reply("1", "\"2.0.0\"", "\"1\\\" & calc\"", "0"), ReplyError::kUnsafeSid},
-      {Reply("1", "\"2.0.0\"", "1.5", "0"), ReplyError::kUnsafeSid},
   };
   for (const auto& c : cases) {
     const auto decoded = DecodeVersionReply(c.reply);
     ASSERT_FALSE(decoded.has_value()) << text::ToUtf8(c.reply);
     EXPECT_EQ(decoded.error(), c.error) << text::ToUtf8(c.reply);
+  }
+}
+
+// D4: "sid" and "must" are needed only for an update offer. They never make a reply
+// malformed; each comes with its text or the reason it cannot be used.
+TEST(DecodeVersionReply, SidAndMustCarryTheirTextOrWhyTheyAreUnusable) {
+  using Field = std::expected<std::u16string, ReplyError>;
+  const auto no = [](ReplyError error) { return Field(std::unexpected(error)); };
+  const struct {
+    std::u16string reply;
+    Field sid, must;
+  } cases[] = {
+      {Reply("1", "\"2.0.0\"", "\"\"", "0"), no(ReplyError::kUnsafeSid), u"0"},
+      {Reply("1", "\"2.0.0\"", "\"1\\\" & calc\"", "0"), no(ReplyError::kUnsafeSid), u"0"},
+      {Reply("1", "\"2.0.0\"", "1.5", "0"), no(ReplyError::kUnsafeSid), u"0"},
+      {Reply("1", "\"2.0.0\"", std::string(65, '7'), "0"), no(ReplyError::kUnsafeSid), u"0"},
+      {Reply("1", "\"2.0.0\"", "[1]", "false"), no(ReplyError::kWrongKind), no(ReplyError::kWrongKind)},
+      {Reply("0", "\"2.0.0\"", "null", "null"), no(ReplyError::kWrongKind), no(ReplyError::kWrongKind)},
+      {u"{\"result\":1,\"info\":{\"version\":\"2.0.0\",\"must\":0}}", no(ReplyError::kMissing), u"0"},
+      {u"{\"result\":1,\"info\":{\"version\":\"2.1.0\",\"sid\":\"a-1\"}}", u"a-1", no(ReplyError::kMissing)},
+      {u"{\"result\":1,\"info\":{\"version\":\"2.0.0\"}}", no(ReplyError::kMissing), no(ReplyError::kMissing)},
+  };
+  for (const auto& c : cases) {
+    const auto decoded = DecodeVersionReply(c.reply);
+    ASSERT_TRUE(decoded.has_value()) << text::ToUtf8(c.reply);
+    EXPECT_EQ(decoded->sid, c.sid) << text::ToUtf8(c.reply);
+    EXPECT_EQ(decoded->must, c.must) << text::ToUtf8(c.reply);
   }
 }
 

@@ -62,6 +62,40 @@ RECT RectInParent(HWND window) {
   return rect;
 }
 
+Screenshot Screenshot::Of(const RECT& area) {
+  Screenshot shot;
+  shot.area_ = area;
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) return shot;
+  shot.pixels_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+  SelectObject(memory, old);
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), shot.pixels_.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return shot;
+}
+
+COLORREF Screenshot::At(int x, int y) const {
+  const int width = area_.right - area_.left;
+  if (x < area_.left || x >= area_.right || y < area_.top || y >= area_.bottom) return CLR_INVALID;
+  const std::uint32_t p = pixels_[static_cast<std::size_t>(y - area_.top) * static_cast<std::size_t>(width) +
+                                  static_cast<std::size_t>(x - area_.left)];
+  return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
 MendoraProcess::MendoraProcess(const std::filesystem::path& exe) {
   std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
   STARTUPINFOW startup{};

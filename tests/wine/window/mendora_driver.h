@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
+#include <cstdint>
 
 namespace window_test {
 
@@ -31,6 +33,19 @@ std::wstring WindowText(HWND window);
 // The window's rectangle in the client coordinates of its parent (or of the screen
 // for a top-level window).
 RECT RectInParent(HWND window);
+
+// The screen's pixels in a rectangle (screen coordinates), as the display shows them:
+// read back from the screen, not drawn again by the window.
+class Screenshot {
+ public:
+  static Screenshot Of(const RECT& area);
+  // The colour at screen point (x, y) inside the area.
+  COLORREF At(int x, int y) const;
+
+ private:
+  RECT area_{};
+  std::vector<std::uint32_t> pixels_;  // 0x00RRGGBB, top-down rows
+};
 
 class MendoraProcess {
  public:

@@ -21,6 +21,7 @@
 
 #include "mendora_driver.h"
 #include "service_client.h"
+#include "skin/she_format.h"
 #include "window/form1_ids.h"
 #include "window/form_layout.h"
 #include "window/menu_commands.h"
@@ -287,9 +288,74 @@ TEST_F(Mendora, StartsWithoutTheSkinLibraryAndWithoutTheSkinFile) {
   fs::remove_all(bare);
 }
 
+// --- What the user sees ------------------------------------------------------------
+
+// What Frame1 shows where Label2 stood: the frame's background while and after the
+// check. The frame's background is sampled beside the label, left of the option
+// buttons, where nothing else is drawn.
+struct StatusArea {
+  COLORREF background = CLR_INVALID;
+  int differing = 0;  // pixels of the label's area that are not the background
+};
+
+StatusArea LookAtStatusArea(const MendoraProcess& mendora, const RECT& label) {
+  RECT frame{};
+  GetWindowRect(mendora.Control(ids::kFrame1), &frame);
+  const Screenshot shot = Screenshot::Of(frame);
+  StatusArea seen;
+  seen.background = shot.At(frame.left + (label.left - frame.left) / 4, (label.top + label.bottom) / 2);
+  for (int y = label.top; y < label.bottom; ++y)
+    for (int x = label.left; x < label.right; ++x) seen.differing += shot.At(x, y) != seen.background;
+  return seen;
+}
+
+// D15: hiding Label2 after the check leaves no trace of its text, skinned or not.
+TEST_F(Mendora, AfterTheCheckTheStatusTextIsGoneFromTheScreen) {
+  const std::string skinFile = ReadBytes(app() / "1.she");
+  const auto skin = skin::ParseSkin(skinFile);
+  ASSERT_TRUE(skin);
+  const fs::path bare = ProgramFolder() / "bare";
+  fs::remove_all(bare);
+  fs::create_directories(bare);
+  fs::copy_file(app() / "Mendora.exe", bare / "Mendora.exe");
+  const struct {
+    fs::path exe;
+    COLORREF background;
+  } cases[] = {
+      {app() / "Mendora.exe", RGB(skin->window.red, skin->window.green, skin->window.blue)},
+      {bare / "Mendora.exe", GetSysColor(COLOR_BTNFACE)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.exe.string());
+    // The service answers late, so that the checking state can be looked at.
+    VersionService::Get().Script({{"delay", 4}, {"body", kUpToDate["body"]}});
+    MendoraProcess mendora(c.exe);
+    RECT label{};
+    GetWindowRect(mendora.Control(ids::kLabel2), &label);
+    StatusArea seen;
+    EXPECT_TRUE(WaitUntil([&] { return (seen = LookAtStatusArea(mendora, label)).differing > 20; }, 3s))
+        << "the status text is not shown while the check runs";
+    EXPECT_EQ(seen.background, c.background);
+    WaitReady(mendora);
+    EXPECT_TRUE(WaitUntil([&] { return (seen = LookAtStatusArea(mendora, label)).differing == 0; }, 3s))
+        << seen.differing << " pixels of the status text are left";
+    EXPECT_EQ(seen.background, c.background);
+  }
+  fs::remove_all(bare);
+}
+
 // --- The version check ---------------------------------------------------------------
 
-TEST_F(Mendora, UpToDateShowsNothingAndAsksOnce) {
+struct UpToDate {
+  const char* name;
+  nlohmann::json scenario;
+};
+
+class MendoraUpToDate : public Mendora, public testing::WithParamInterface<UpToDate> {};
+
+// D4: a reply that offers no update is judged on result and version alone.
+TEST_P(MendoraUpToDate, ShowsNothingAndAsksOnce) {
+  VersionService::Get().Script(GetParam().scenario);
   MendoraProcess mendora(app() / "Mendora.exe");
   WaitReady(mendora);
   EXPECT_FALSE(mendora.WaitForMessageBox(2500ms));  // two more ticks of Timer2
@@ -298,6 +364,10 @@ TEST_F(Mendora, UpToDateShowsNothingAndAsksOnce) {
   EXPECT_EQ(requests[0]["body"], "sn=tov");
   EXPECT_TRUE(mendora.Running());
 }
+
+INSTANTIATE_TEST_SUITE_P(Replies, MendoraUpToDate,
+                         testing::Values(UpToDate{"Plain", kUpToDate}, UpToDate{"EmptySid", Reply("1", "2.0.0", "", "0")}),
+                         [](const testing::TestParamInfo<UpToDate>& info) { return std::string(info.param.name); });
 
 // A failed check (D2) never locks the tool: the notice, then "ready".
 struct FailedCheck {

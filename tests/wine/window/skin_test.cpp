@@ -82,6 +82,31 @@ TEST_F(Skin, AttachedSkinColoursTheThreadsWindowsAndLaterOnes) {
   });
 }
 
+// D15: a container on a skinned window paints its background in the skin's colour, so
+// that what a hidden control uncovers shows the skin.
+TEST_F(Skin, ContainersPaintTheirBackgroundInTheSkinsColour) {
+  const std::string file = Write("1.she", kSkin);
+  OnOwnThread([&](HWND form, HWND) {
+    HWND frame = CreateWindowW(L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 30, 100, 60, form, nullptr,
+                               nullptr, nullptr);
+    CreateWindowW(L"STATIC", L"inside", WS_CHILD | WS_VISIBLE, 10, 20, 50, 20, frame, nullptr, nullptr, nullptr);
+    EXPECT_EQ(attach_(file.c_str(), ""), 1);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 100, 60);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT all{0, 0, 100, 60};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EXPECT_NE(SendMessageW(frame, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 0);
+    EXPECT_EQ(GetPixel(dc, 50, 30), RGB(0x10, 0x20, 0x30));
+    EXPECT_EQ(GetPixel(dc, 99, 59), RGB(0x10, 0x20, 0x30));
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  });
+}
+
 TEST_F(Skin, AnotherThreadsWindowsKeepTheirLook) {
   const std::string file = Write("1.she", kSkin);
   OnOwnThread([&](HWND, HWND) { EXPECT_EQ(attach_(file.c_str(), ""), 1); });
