@@ -11,6 +11,7 @@
 #include "window/resource.h"
 #include "window/skin_loader.h"
 #include "win32/process.h"
+#include "win32/screen.h"
 
 namespace window {
 namespace {
@@ -73,13 +74,6 @@ std::optional<PixelSize> MeasureOneLine(HWND control) {
   return PixelSize{extent.right - extent.left, extent.bottom - extent.top};
 }
 
-int ScreenDpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-  if (screen) ReleaseDC(nullptr, screen);
-  return dpi > 0 ? dpi : 96;
-}
-
 }  // namespace
 
 Form1::Form1(HINSTANCE instance) : instance_(instance), repairPlatform_(repair::MakeWin32RepairPlatform()) {}
@@ -107,7 +101,7 @@ HRESULT Form1::Create(HINSTANCE instance, int show, std::unique_ptr<Form1>& form
   RETURN_LAST_ERROR_IF(!menu);
   for (const MenuItem& item : kMenu) AppendMenuW(menu, MF_STRING, item.id, item.caption);
 
-  self.dpi_ = ScreenDpi();
+  self.dpi_ = win::ScreenDpi();
   RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, self.dpi_), TwipsToPixels(kClientHeightTwips, self.dpi_)};
   AdjustWindowRectEx(&frame, kStyle, TRUE, kExStyle);
   const std::u16string caption(kDesignCaption);

@@ -7,6 +7,7 @@
 #include "module.h"
 #include "tesvar_identity.h"
 #include "win32/raii.h"
+#include "win32/screen.h"
 #include "window/label_fit.h"
 
 namespace tesvar {
@@ -42,13 +43,6 @@ constexpr Item kItems[] = {
 
 int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
 
-int WindowDpi(HWND window) {
-  HDC dc = GetDC(window);
-  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-  if (dc) ReleaseDC(window, dc);
-  return dpi > 0 ? dpi : 96;
-}
-
 RECT ItemRect(const Item& item, int dpi) {
   const int left = Pixels(item.left, dpi), top = Pixels(item.top, dpi);
   return {left, top, left + Pixels(item.width, dpi), top + Pixels(item.height, dpi)};
@@ -79,7 +73,7 @@ bool OnCreate(HWND form) {
   if (!state) return false;
   SetWindowLongPtrW(form, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
   module::Lock();  // an open form keeps the server loaded
-  state->dpi = WindowDpi(form);
+  state->dpi = win::ScreenDpi();
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
@@ -173,7 +167,7 @@ HRESULT RegisterFormClass() {
 HWND CreateForm(HWND owner) {
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  const int dpi = WindowDpi(nullptr);
+  const int dpi = win::ScreenDpi();
   RECT frame{0, 0, Pixels(kClientWidthTwips, dpi), Pixels(kClientHeightTwips, dpi)};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;

@@ -7,6 +7,7 @@
 #include "module.h"
 #include "tesvar_identity.h"
 #include "type_dispatch.h"
+#include "win32/screen.h"
 
 namespace tesvar {
 namespace {
@@ -31,15 +32,8 @@ BSTR MakeBstr(std::u16string_view text) {
 
 VARIANT_BOOL Boolean(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
-int ScreenDpi() {
-  HDC dc = GetDC(nullptr);
-  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
-  if (dc) ReleaseDC(nullptr, dc);
-  return dpi > 0 ? dpi : 96;
-}
-
 // The control's side in pixels at the real DPI: 34 at 96 DPI.
-int SidePixels() { return MulDiv(kSideTwips, ScreenDpi(), 1440); }
+int SidePixels() { return MulDiv(kSideTwips, win::ScreenDpi(), 1440); }
 
 win::unique_hicon LoadControlIcon(int width, int height) {
   return win::unique_hicon(static_cast<HICON>(
@@ -381,8 +375,8 @@ STDMETHODIMP TesvarControl::SetExtent(DWORD aspect, SIZEL* size) noexcept {
     RECT pos;
     GetWindowRect(window_, &pos);
     MapWindowPoints(nullptr, GetParent(window_), reinterpret_cast<POINT*>(&pos), 2);
-    pos.right = pos.left + MulDiv(size->cx, ScreenDpi(), 2540);
-    pos.bottom = pos.top + MulDiv(size->cy, ScreenDpi(), 2540);
+    pos.right = pos.left + MulDiv(size->cx, win::ScreenDpi(), 2540);
+    pos.bottom = pos.top + MulDiv(size->cy, win::ScreenDpi(), 2540);
     PlaceWindow(pos);
   }
   return S_OK;

@@ -106,8 +106,15 @@ int wmain(int argc, wchar_t** argv) {
                                   : Text(search.button);
     out << Utf8(Text(search.found)) << '\t' << Utf8(text) << '\n';
     out.flush();
-    SendMessageW(search.button, BM_CLICK, 0, 0);
+    // The button's notification, as a click sends it: a BM_CLICK from another process
+    // is lost now and then by 32-bit windows under Wine's WoW64 mode.
+    PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(search.button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(search.button));
     for (int i = 0; i < 100 && IsWindow(search.found); ++i) Sleep(50);
+    if (IsWindow(search.found) && IsWindowVisible(search.found)) {
+      std::fprintf(stderr, "answer_windows: a window did not close when its button was pressed\n");
+      return 1;
+    }
     ++answered;
   }
   return 0;

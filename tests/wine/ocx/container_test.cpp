@@ -11,20 +11,14 @@
 #include "expected_identity.h"
 #include "ocx_under_test.h"
 #include "tesvar_interface.h"
+#include "win32/screen.h"
 
 namespace {
 
 using ocx_test::CreateControl;
 using ocx_test::LoadedServer;
 
-int Dpi() {
-  HDC dc = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-  ReleaseDC(nullptr, dc);
-  return dpi;
-}
-
-int Pixels(int twips) { return MulDiv(twips, Dpi(), 1440); }
+int Pixels(int twips) { return MulDiv(twips, win::ScreenDpi(), 1440); }
 
 // The container's side of one control: client site, in-place site and ambient
 // properties. Lives on the stack; its count tells whether the control let it go.

@@ -35,7 +35,8 @@ using repair_test::Path16;
 using testing_support::TempDir;
 
 constexpr bool kIs64Bit = sizeof(void*) == 8;
-constexpr wchar_t kClassServerKey[] = L"CLSID\\{01186666-2B0C-4C98-A0F2-CF76AB4B8DA6}\\InprocServer32";
+constexpr wchar_t kClassServerKey[] =
+    L"Software\\Classes\\CLSID\\{01186666-2B0C-4C98-A0F2-CF76AB4B8DA6}\\InprocServer32";
 
 fs::path g_ocx;
 
@@ -91,10 +92,11 @@ fs::path RealSystemFolder(const wchar_t* name) {
   return fs::path(L"Z:" + unix) / L"drive_c" / L"windows" / name;
 }
 
-// The control's server in one registry view, or "" when it is not registered there.
+// The control's server among the machine's classes in one registry view, or "" when it
+// is not registered there.
 std::wstring RegisteredServer(REGSAM view) {
   win::unique_hkey key;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kClassServerKey, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return L"";
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kClassServerKey, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return L"";
   wchar_t data[MAX_PATH] = {};
   DWORD size = sizeof data;
   if (RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) return L"?";

@@ -25,6 +25,7 @@
 #include "window/form1_ids.h"
 #include "window/form_layout.h"
 #include "window/menu_commands.h"
+#include "win32/screen.h"
 
 namespace window_test {
 namespace {
@@ -70,12 +71,6 @@ nlohmann::json Reply(const std::string& result, const std::string& version, cons
 
 const nlohmann::json kUpToDate = Reply("1", "2.0.0", "7", "0");
 
-int ScreenDpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-  return dpi;
-}
 
 // The distinct component files, as the System32 table's destinations spell them.
 const wchar_t* const kComponents[] = {L"image.ocx",    L"gif.ocx",    L"EFMTIcn.ocx",  L"COMDLG32.OCX",
@@ -158,7 +153,7 @@ TEST_F(Mendora, StartUpShowsTheCaptionTheControlsAndTheirInitialStates) {
   EXPECT_EQ(SendMessageW(form, WM_GETICON, ICON_SMALL, 0), 0);
   EXPECT_NE(GetMenu(form), nullptr);
 
-  const int dpi = ScreenDpi();
+  const int dpi = win::ScreenDpi();
   RECT client{};
   GetClientRect(form, &client);
   EXPECT_EQ(client.right, window::TwipsToPixels(window::kClientWidthTwips, dpi));
