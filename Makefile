@@ -30,6 +30,7 @@ bench: native
 	cmake --build --preset native --target benchmarks -j $(JOBS)
 	build/native/bench/scan_bench
 	build/native/bench/copy_bench
+	build/native/bench/codepage_bench
 
 # libFuzzer runs of every fuzz target, FUZZ_SECONDS (default 60) each; not part of `make test`.
 fuzz:

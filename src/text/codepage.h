@@ -2,9 +2,10 @@
 // Conversion between UTF-16 automation strings and the system ANSI code page.
 //
 // On Windows the ANSI code page is CP_ACP (936 in the series' setting); the native
-// build always uses code page 936. Conversion never fails: a character the code page
-// cannot hold becomes '?', and so does a byte sequence that is not valid in it, so the
-// rest of the text is never lost.
+// build always uses code page 936 exactly as Windows converts it (cp936.h). Conversion
+// never fails: a character the code page cannot hold becomes '?' (a letter with a
+// best-fit form takes that form instead, as on Windows: U+00FD becomes 'y'), and so does
+// a byte sequence that is not valid in it, so the rest of the text is never lost.
 
 #include <optional>
 #include <string>
@@ -14,8 +15,9 @@ namespace text {
 
 std::string ToAnsi(std::u16string_view text);
 
-// The exact ANSI form of `text`, or nothing when some character has none. Used where a
-// '?' stand-in would compare equal to a real '?' in a file.
+// The ANSI form of `text`, or nothing when some character has none and would become a
+// '?' stand-in. Used where such a '?' would compare equal to a real '?' in a file. A
+// best-fit form counts: it is what the ANSI functions receive.
 std::optional<std::string> ToAnsiExact(std::u16string_view text);
 
 std::u16string FromAnsi(std::string_view bytes);

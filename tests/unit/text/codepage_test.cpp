@@ -7,6 +7,7 @@ namespace {
 using text::FromAnsi;
 using text::FromUtf8;
 using text::ToAnsi;
+using text::ToAnsiExact;
 using text::ToUtf8;
 
 TEST(CodePage, ChineseRoundTripsThroughCodePage936) {
@@ -23,16 +24,75 @@ TEST(CodePage, EuroSignIsByte80AsOnWindows) {
 
 TEST(CodePage, UnmappableCharactersBecomeQuestionMarksAndKeepTheRest) {
   EXPECT_EQ(ToAnsi(u"a\u0E01b"), "a?b");        // Thai has no place in code page 936
-  EXPECT_EQ(ToAnsi(u"x\U0001F600y"), "x??y");    // one '?' per UTF-16 unit
-  EXPECT_EQ(ToAnsi(u"\xD800z"), "?z");            // lone surrogate
-  EXPECT_FALSE(text::ToAnsiExact(u"a\u0E01b").has_value());
-  EXPECT_EQ(text::ToAnsiExact(u"键"), ToAnsi(u"键"));
+  EXPECT_EQ(ToAnsi(u"x\U0001F600y"), "x??y");    // one '?' per UTF-16 unit, paired or not
+  EXPECT_EQ(ToAnsi(u"\xD800z\xDC00"), "?z?");     // lone surrogates
+  EXPECT_FALSE(ToAnsiExact(u"a\u0E01b").has_value());
+  EXPECT_FALSE(ToAnsiExact(u"\U0001F600").has_value());
+  EXPECT_EQ(ToAnsiExact(u"a?b"), "a?b");   // a real '?' is no stand-in
+  EXPECT_EQ(ToAnsiExact(u"键"), ToAnsi(u"键"));
+}
+
+// What Windows writes for letters the code page lacks: a near letter, not '?'. It is what
+// the ANSI functions receive, so it counts as the name's exact form.
+TEST(CodePage, BestFitLettersAsOnWindows) {
+  EXPECT_EQ(ToAnsi(u"ý"), "y");
+  EXPECT_EQ(ToAnsiExact(u"Jaroslav Kýr"), "Jaroslav Kyr");
+  EXPECT_EQ(FromAnsi(ToAnsi(u"ý")), u"y");
+}
+
+// Bytes from the user-defined areas and the byte FF are characters on Windows (private
+// use), so a value that holds them survives being read and written back.
+TEST(CodePage, UserDefinedAreasAndByteFFAreCharacters) {
+  EXPECT_EQ(FromAnsi("\xAA\xA1"), u"\uE000");
+  EXPECT_EQ(ToAnsi(u"\uE000"), "\xAA\xA1");
+  EXPECT_EQ(FromAnsi("\xFF"), u"\uF8F5");
+  EXPECT_EQ(ToAnsi(u"\uF8F5"), "\xFF");
+
+  const std::string value = "\xD3\xC3\xBB\xA7=\xAA\xA1\xAF\xFE\xF8\xA1\xFE\xFE\xA1\x40\xA7\xA0\xFF!";
+  const std::u16string read = FromAnsi(value);
+  EXPECT_EQ(read.find(u'?'), std::u16string::npos);
+  EXPECT_EQ(ToAnsi(read), value);
+  EXPECT_EQ(ToAnsiExact(read), value);
+
+  struct Area {
+    unsigned firstLead, lastLead, firstTrail, lastTrail;
+  };
+  for (const Area area : {Area{0xAA, 0xAF, 0xA1, 0xFE}, Area{0xF8, 0xFE, 0xA1, 0xFE}, Area{0xA1, 0xA7, 0x40, 0xA0}}) {
+    for (unsigned lead = area.firstLead; lead <= area.lastLead; ++lead) {
+      for (unsigned trail = area.firstTrail; trail <= area.lastTrail; ++trail) {
+        if (trail == 0x7F) continue;  // never a trail byte
+        const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+        const std::u16string unit = FromAnsi(pair);
+        ASSERT_EQ(unit.size(), 1u) << std::hex << lead << ' ' << trail;
+        EXPECT_TRUE(unit[0] >= 0xE000 && unit[0] <= 0xF8FF) << std::hex << lead << ' ' << trail << ": " << static_cast<unsigned>(unit[0]);
+      }
+    }
+  }
+}
+
+// Every byte pair that is a character comes back as the same bytes: read and written
+// back, a file keeps its bytes.
+TEST(CodePage, EveryCharacterPairComesBackAsItsBytes) {
+  int characters = 0;
+  for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+    for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+      const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+      const std::u16string unit = FromAnsi(pair);
+      ASSERT_EQ(unit.size(), 1u);
+      if (unit == u"?") continue;
+      ++characters;
+      EXPECT_EQ(ToAnsiExact(unit), pair) << std::hex << lead << ' ' << trail;
+    }
+  }
+  EXPECT_EQ(characters, 126 * 190);  // all but the trail byte 7F
 }
 
 TEST(CodePage, InvalidBytesBecomeQuestionMarksAndKeepTheRest) {
-  EXPECT_EQ(FromAnsi("\x81\x20x"), u"?x");  // a lead byte takes its invalid follower along
-  EXPECT_EQ(FromAnsi("a\x81"), u"a?");      // a lead byte at the end
-  EXPECT_EQ(FromAnsi("\xFF" "A"), u"?A");
+  EXPECT_EQ(FromAnsi("\x94\x3D" "x"), u"?x");  // a lead byte takes any follower along, "=" too
+  EXPECT_EQ(FromAnsi("\x81\x7F" "x"), u"?x");
+  EXPECT_EQ(FromAnsi("\x81\xFF" "x"), u"?x");
+  EXPECT_EQ(FromAnsi(std::string("\x81\0x", 3)), std::u16string(u"?\0x", 3));  // but not a NUL
+  EXPECT_EQ(FromAnsi("a\x81"), u"a?");          // a lead byte at the end
 }
 
 TEST(CodePage, DanglingLeadByteIsFoundFromTheStart) {
