@@ -9,4 +9,10 @@ int ScreenDpi() noexcept {
   return dpi > 0 ? dpi : 96;
 }
 
+std::optional<SIZE> MeasureOneLine(HDC dc, std::wstring_view text) noexcept {
+  SIZE extent{};
+  if (!dc || !GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &extent)) return std::nullopt;
+  return extent;
+}
+
 }  // namespace win

@@ -58,20 +58,19 @@ ControlClass ClassFor(const FormControl& item, bool firstOption) {
   return {};
 }
 
-// The extent of a control's text on one line in its font, as a static control draws it;
-// nothing when the platform cannot measure it.
+// The extent of a control's text on one line in its font; nothing when the platform
+// cannot measure it.
 std::optional<PixelSize> MeasureOneLine(HWND control) {
   wchar_t text[256] = {};
   const int length = GetWindowTextW(control, text, 256);
   HDC dc = GetDC(control);
   if (!dc) return std::nullopt;
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-  RECT extent{};
-  const int height = DrawTextW(dc, text, length, &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  const std::optional<SIZE> extent = win::MeasureOneLine(dc, std::wstring_view(text, length > 0 ? length : 0));
   SelectObject(dc, old);
   ReleaseDC(control, dc);
-  if (height <= 0) return std::nullopt;
-  return PixelSize{extent.right - extent.left, extent.bottom - extent.top};
+  if (!extent) return std::nullopt;
+  return PixelSize{extent->cx, extent->cy};
 }
 
 }  // namespace

@@ -51,12 +51,11 @@ RECT ItemRect(const Item& item, int dpi) {
 bool IsLabel(const Item& item) { return item.className && lstrcmpW(item.className, L"STATIC") == 0; }
 
 // The extent of a text on one line in the font selected into `dc`; nothing when the
-// platform cannot measure it (32-bit programs under Wine's WoW64 mode).
+// platform cannot measure it.
 std::optional<window::PixelSize> MeasureOneLine(HDC dc, const wchar_t* text) {
-  if (!dc) return std::nullopt;
-  RECT extent{};
-  if (DrawTextW(dc, text, -1, &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX) <= 0) return std::nullopt;
-  return window::PixelSize{extent.right - extent.left, extent.bottom - extent.top};
+  const std::optional<SIZE> extent = win::MeasureOneLine(dc, text);
+  if (!extent) return std::nullopt;
+  return window::PixelSize{extent->cx, extent->cy};
 }
 
 // The form's state, kept with its window.
