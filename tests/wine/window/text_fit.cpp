@@ -10,7 +10,9 @@ int CheckedDpi() {
   HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   ReleaseDC(nullptr, screen);
-  if (const char* expected = std::getenv("EXPECTED_DPI")) EXPECT_EQ(dpi, std::atoi(expected));
+  if (const char* expected = std::getenv("EXPECTED_DPI")) {
+    EXPECT_EQ(dpi, std::atoi(expected));
+  }
   return dpi;
 }
 
