@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -54,7 +55,11 @@ constexpr bool IsLineBreak(Unit unit) {
 // The first '[' of data[0, size), or null. Where SSE2 is available, sixteen bytes are
 // compared at a time: the C runtime's memchr on Windows (and Wine's) looks at one byte
 // at a time, and the search for headers is most of the work of reading a large file.
+// glibc's memchr is faster still (it uses the widest vectors the processor has).
 inline const char* FindBracket(const char* data, std::size_t size) {
+#ifdef __GLIBC__
+  return static_cast<const char*>(std::memchr(data, '[', size));
+#endif
   std::size_t i = 0;
 #ifdef __SSE2__
   const __m128i bracket = _mm_set1_epi8('[');
