@@ -5,7 +5,9 @@
 // Writes a 64 MiB INI file into FOLDER (default: the system's temporary folder), then
 // times SectionExists and KeyInSection for the last section and its last key against
 // `grep -F -x -c` for the same line, with a warm page cache, and reports the peak
-// memory of a process that only scans.
+// memory of a process that only scans. Then the lists of the portable profile store
+// (what `tesvar sections` and `tesvar keys` print) against `grep -c '^\['`, with the
+// peak memory of a listing process.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "profilectl/ini_scan.h"
+#include "profilectl/profile_store.h"
 #include "text/codepage.h"
 
 extern char** environ;
@@ -61,14 +64,15 @@ double MedianSeconds(const std::function<void()>& run) {
   return times[kRuns / 2];
 }
 
-// Runs a command and returns its exit status.
-int Spawn(std::vector<std::string> args) {
+// Runs a command and returns its exit status. Its output goes to `out`: grep stops at
+// the first match when it writes to /dev/null.
+int Spawn(std::vector<std::string> args, const char* out = "/dev/null") {
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t quiet;
   posix_spawn_file_actions_init(&quiet);
-  posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, out, O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid;
   const int started = posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&quiet);
@@ -130,6 +134,24 @@ int main(int argc, char** argv) {
   std::printf("SectionExists (absent)    %8.1f ms   %.2fx grep's speed\n", missing * 1e3, grepHeader / missing);
   std::printf("grep -F -x -c key line    %8.1f ms\n", grepKey * 1e3);
   std::printf("KeyInSection (last key)   %8.1f ms   %.2fx grep's speed\n", key_ * 1e3, grepKey / key_);
+  // The lists (P6): all section names, and the key names of the last section.
+  auto store = profilectl::MakePortableProfileStore();
+  const std::size_t whole = profilectl::ProfileStore::kWholeList;
+  const std::size_t sectionCount = profilectl::ListEntries(store->SectionNames(path, whole)).size();
+  if (sectionCount < 2 || store->KeyNames(path, section, whole).empty()) Fail("the lists came back empty");
+  const std::string grepOut = path + ".count";
+  const double grepHeaders = MedianSeconds([&] { Spawn({"grep", "-c", "^\\[", path}, grepOut.c_str()); });
+  std::filesystem::remove(grepOut);
+  const double sections = MedianSeconds([&] { (void)store->SectionNames(path, whole); });
+  const double keys = MedianSeconds([&] { (void)store->KeyNames(path, section, whole); });
+  const long sectionsPeak = ChildPeakKiB([&] { (void)store->SectionNames(path, whole); });
+  const long keysPeak = ChildPeakKiB([&] { (void)store->KeyNames(path, section, whole); });
+  std::printf("grep -c '^\\[' (headers)    %8.1f ms\n", grepHeaders * 1e3);
+  std::printf("section names (%zu)    %8.1f ms   %.2fx grep's speed, peak %ld KiB\n", sectionCount, sections * 1e3,
+              grepHeaders / sections, sectionsPeak);
+  std::printf("key names (last section)  %8.1f ms   %.2fx grep's speed, peak %ld KiB\n", keys * 1e3, grepHeaders / keys,
+              keysPeak);
+
   // One section that fills the file: the key scan looks at every line.
   std::string bigKeyLine;
   const std::string bigSection = WriteIni(path, 1 << 30, bigKeyLine);

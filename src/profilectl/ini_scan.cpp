@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -11,22 +10,84 @@
 #include "profilectl/utf16le.h"
 #include "text/codepage.h"
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#endif
+
 namespace profilectl::inimd {
 namespace {
 
-constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kBufferSize = 1024 * 1024;
 constexpr std::size_t kNone = std::string_view::npos;
 
-// Position of `needle` in `haystack`, or kNone.
-std::size_t Find(std::string_view haystack, std::string_view needle) {
-#ifdef __GLIBC__
-  const void* hit = memmem(haystack.data(), haystack.size(), needle.data(), needle.size());
-  return hit ? static_cast<const char*>(hit) - haystack.data() : kNone;
-#else
-  const auto hit = std::search(haystack.begin(), haystack.end(),
-                               std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
-  return hit == haystack.end() ? kNone : hit - haystack.begin();
+// Tests the positions from `i` on, `width` at a time, for the needle's first and last
+// byte, and compares only those that have both; returns the first match, or where the
+// positions that are left begin (as `i`).
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define INI_SCAN_SIMD 1
+// Not on Windows, where GCC cannot align the stack for AVX registers it spills.
+#ifndef _WIN32
+#define INI_SCAN_AVX2 1
+__attribute__((target("avx2"))) std::size_t FindAvx2(std::string_view haystack, std::string_view needle,
+                                                      std::size_t& i) {
+  const std::size_t n = needle.size();
+  const char* data = haystack.data();
+  const __m256i first = _mm256_set1_epi8(needle.front());
+  const __m256i last = _mm256_set1_epi8(needle.back());
+  for (; i + n - 1 + 32 <= haystack.size(); i += 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + n - 1));
+    auto mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, last))));
+    for (; mask != 0; mask &= mask - 1) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
+      if (std::memcmp(data + at + 1, needle.data() + 1, n - 2) == 0) return at;
+    }
+  }
+  return kNone;
+}
 #endif
+
+__attribute__((target("sse2"))) std::size_t FindSse2(std::string_view haystack, std::string_view needle,
+                                                      std::size_t& i) {
+  const std::size_t n = needle.size();
+  const char* data = haystack.data();
+  const __m128i first = _mm_set1_epi8(needle.front());
+  const __m128i last = _mm_set1_epi8(needle.back());
+  for (; i + n - 1 + 16 <= haystack.size(); i += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + n - 1));
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+    for (; mask != 0; mask &= mask - 1) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
+      if (std::memcmp(data + at + 1, needle.data() + 1, n - 2) == 0) return at;
+    }
+  }
+  return kNone;
+}
+#endif
+
+// Position of `needle` in `haystack`, or kNone. On x86 the needle's first and last byte
+// are looked for at 32 (AVX2) or 16 (SSE2) positions at a time, and only the positions
+// that have both are compared: the C runtime's memmem slows down on text where the
+// needle's first bytes recur on every line (keys that share a prefix), which is the
+// usual shape of a long section.
+std::size_t Find(std::string_view haystack, std::string_view needle) {
+  const std::size_t n = needle.size();
+  if (n > haystack.size()) return kNone;
+  std::size_t i = 0;
+#ifdef INI_SCAN_SIMD
+  if (n >= 2) {
+#ifdef INI_SCAN_AVX2
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    const std::size_t hit = avx2 ? FindAvx2(haystack, needle, i) : FindSse2(haystack, needle, i);
+#else
+    const std::size_t hit = FindSse2(haystack, needle, i);
+#endif
+    if (hit != kNone) return hit;
+  }
+#endif
+  const std::size_t hit = haystack.substr(i).find(needle);
+  return hit == std::string_view::npos ? kNone : i + hit;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }

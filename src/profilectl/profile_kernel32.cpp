@@ -1,13 +1,38 @@
 // The profile operations of Windows itself.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "profilectl/profile_portable_scanner.h"
 #include "profilectl/profile_store.h"
 
 namespace profilectl {
 namespace {
+
+// Calls a list function `fill(buffer, size)` with a buffer of `size` bytes, or for
+// kWholeList with ever larger buffers until the list fits; the buffer up to the
+// function's return value.
+template <class Fill>
+std::string ListThrough(std::size_t size, Fill fill) {
+  if (size == 0) return {};
+  const bool whole = size == ProfileStore::kWholeList;
+  DWORD n = whole ? 64 * 1024 : static_cast<DWORD>(std::min<std::size_t>(size, MAXDWORD));
+  for (;;) {
+    std::vector<char> buffer(n, '\0');
+    const DWORD got = fill(buffer.data(), n);
+    // A list that does not fit returns size - 2.
+    if (!whole || got + 2 < n || n >= MAXDWORD / 2) return std::string(buffer.data(), std::min(got, n));
+    n *= 4;
+  }
+}
+
+std::string TrimSpaces(const std::string& s) {
+  const std::size_t first = s.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
 
 class Kernel32ProfileStore final : public ProfileStore {
  public:
@@ -52,6 +77,32 @@ class Kernel32ProfileStore final : public ProfileStore {
 
   bool DeleteSection(const std::string& file, const std::string& section) override {
     return WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, file.c_str()) != FALSE;
+  }
+
+  std::string SectionNames(const std::string& file, std::size_t size) override {
+    return ListThrough(size, [&](char* buffer, DWORD n) {
+      return GetPrivateProfileSectionNamesA(buffer, n, file.c_str());
+    });
+  }
+
+  std::string KeyNames(const std::string& file, const std::string& section, std::size_t size) override {
+    return ListThrough(size, [&](char* buffer, DWORD n) {
+      return GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer, n, file.c_str());
+    });
+  }
+
+  std::string SectionLines(const std::string& file, const std::string& section, std::size_t size) override {
+    return ListThrough(size, [&](char* buffer, DWORD n) {
+      return GetPrivateProfileSectionA(section.c_str(), buffer, n, file.c_str());
+    });
+  }
+
+  // kernel32 has no call for it: the section names, compared as the reads compare names.
+  bool HasSection(const std::string& file, const std::string& section) override {
+    const std::string wanted = TrimSpaces(section);
+    const std::vector<std::string> names = ListEntries(SectionNames(file, kWholeList));
+    return std::any_of(names.begin(), names.end(),
+                       [&](const std::string& name) { return portable::NamesEqual(name, wanted); });
   }
 };
 

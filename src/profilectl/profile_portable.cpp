@@ -83,6 +83,7 @@ namespace {
 using portable::KeyLine;
 using portable::LineExtent;
 using portable::ProfileScanner;
+using portable::ScanMode;
 using portable::SectionListener;
 using portable::TrimmedText;
 
@@ -94,11 +95,12 @@ std::string_view TrimSpaces(std::string_view s) {
 }
 
 // Reads a file in pieces through one buffer. The first piece is small, so that a key
-// near the top of a large file costs little; the others are 64 KiB.
+// near the top of a large file costs little; the others are 1 MiB, few enough calls
+// that reading a large file costs little more than copying it.
 class PieceReader {
  public:
   static constexpr std::size_t kFirstPiece = 4 * 1024;
-  static constexpr std::size_t kPiece = 64 * 1024;
+  static constexpr std::size_t kPiece = 1024 * 1024;
 
   explicit PieceReader(fileio::Reader& reader) : reader_(reader), buffer_(new char[kPiece]) {}
 
@@ -156,12 +158,10 @@ class ValueFinder final : public SectionListener<Unit> {
   std::basic_string<Unit> found_;
 };
 
-// Scans the pieces from `piece` on; the value found, cut to `limit` units.
+// Feeds the pieces from `piece` on to the scanner, until it needs no more or the file
+// ends. False after a read error.
 template <class Unit>
-std::basic_string<Unit> FindValue(PieceReader& pieces, std::string_view piece, std::basic_string_view<Unit> section,
-                                  std::basic_string_view<Unit> key, std::size_t limit) {
-  ValueFinder<Unit> finder;
-  ProfileScanner<Unit> scanner(section, true, key, limit + 1, finder);
+bool ScanPieces(PieceReader& pieces, std::string_view piece, ProfileScanner<Unit>& scanner) {
   for (; !piece.empty(); piece = pieces.Next()) {
     bool more;
     if constexpr (sizeof(Unit) == 1) {
@@ -172,10 +172,89 @@ std::basic_string<Unit> FindValue(PieceReader& pieces, std::string_view piece, s
     }
     if (!more) break;
   }
-  if (pieces.Failed()) return {};
+  if (pieces.Failed()) return false;
   scanner.Finish();
+  return true;
+}
+
+// Scans the pieces from `piece` on; the value found, cut to `limit` units.
+template <class Unit>
+std::basic_string<Unit> FindValue(PieceReader& pieces, std::string_view piece, std::basic_string_view<Unit> section,
+                                  std::basic_string_view<Unit> key, std::size_t limit) {
+  ValueFinder<Unit> finder;
+  ProfileScanner<Unit> scanner(section, true, key, limit + 1, finder);
+  if (!ScanPieces(pieces, piece, scanner)) return {};
   return finder.Found().substr(0, limit);
 }
+
+// A list as the list functions fill a buffer of `size` bytes.
+class ListBuffer {
+ public:
+  explicit ListBuffer(std::size_t size) : size_(size) {}
+
+  // Adds an entry; false once the buffer is full. An entry goes in whole only when it
+  // leaves more than the two closing NULs' room; otherwise as much of it as leaves that
+  // room, and the list ends there.
+  bool Add(std::string_view entry) {
+    if (full_) return false;
+    if (size_ >= 2 && text_.size() + entry.size() + 1 < size_ - 1) {
+      text_.append(entry).push_back('\0');
+      return true;
+    }
+    if (size_ >= 2) text_.append(entry.substr(0, size_ - 2 - text_.size()));
+    full_ = true;
+    return false;
+  }
+
+  std::string Take() { return std::move(text_); }
+
+ private:
+  const std::size_t size_;
+  std::string text_;
+  bool full_ = false;
+};
+
+// Puts what a listing scan meets into a ListBuffer, in the ANSI code page.
+template <class Unit>
+class ListCollector final : public SectionListener<Unit> {
+ public:
+  ListCollector(ScanMode mode, ListBuffer& list) : mode_(mode), list_(list) {}
+
+  bool OnSection(const LineExtent&) override { return true; }
+  bool OnKey(const KeyLine&, const TrimmedText<Unit>&) override { return true; }
+  bool OnSectionName(const TrimmedText<Unit>& name) override { return Add(name.Kept()); }
+  bool OnEntry(const TrimmedText<Unit>& name, bool hasEquals, const TrimmedText<Unit>& value) override {
+    if (mode_ == ScanMode::kKeyNames || !hasEquals) return Add(name.Kept());
+    entry_.assign(name.Kept()).push_back(Unit('='));
+    entry_.append(value.Kept());
+    return Add(entry_);
+  }
+
+ private:
+  bool Add(std::basic_string_view<Unit> entry) {
+    if constexpr (sizeof(Unit) == 1) {
+      return list_.Add(entry);
+    } else {
+      return list_.Add(text::ToAnsi(entry));
+    }
+  }
+
+  const ScanMode mode_;
+  ListBuffer& list_;
+  std::basic_string<Unit> entry_;
+};
+
+// Ends the scan at the section's header.
+template <class Unit>
+class SectionFinder final : public SectionListener<Unit> {
+ public:
+  bool OnSection(const LineExtent&) override {
+    found = true;
+    return false;
+  }
+  bool OnKey(const KeyLine&, const TrimmedText<Unit>&) override { return false; }
+  bool found = false;
+};
 
 // What a write learns about the section it changes.
 template <class Unit>
@@ -320,7 +399,56 @@ class PortableProfileStore final : public ProfileStore {
     return Apply(file, Change::kDeleteSection, section, {}, {});
   }
 
+  std::string SectionNames(const std::string& file, std::size_t size) override {
+    return List(file, ScanMode::kSectionNames, {}, size);
+  }
+
+  std::string KeyNames(const std::string& file, const std::string& section, std::size_t size) override {
+    return List(file, ScanMode::kKeyNames, section, size);
+  }
+
+  std::string SectionLines(const std::string& file, const std::string& section, std::size_t size) override {
+    return List(file, ScanMode::kEntries, section, size);
+  }
+
+  bool HasSection(const std::string& file, const std::string& section) override {
+    auto reader = fileio::Reader::Open(text::FromAnsi(file));
+    if (!reader) return false;
+    PieceReader pieces(*reader);
+    const std::string_view first = pieces.Next();
+    if (!first.starts_with(kUtf16LeMark)) {
+      SectionFinder<char> finder;
+      ProfileScanner<char> scanner(TrimSpaces(section), false, {}, 0, finder);
+      return ScanPieces(pieces, first, scanner) && finder.found;
+    }
+    const std::u16string section16 = text::FromAnsi(TrimSpaces(section));
+    SectionFinder<char16_t> finder;
+    ProfileScanner<char16_t> scanner(section16, false, {}, 0, finder);
+    return ScanPieces(pieces, first.substr(kUtf16LeMark.size()), scanner) && finder.found;
+  }
+
  private:
+  static std::string List(const std::string& file, ScanMode mode, std::string_view section, std::size_t size) {
+    if (size == 0) return {};
+    auto reader = fileio::Reader::Open(text::FromAnsi(file));
+    if (!reader) return {};
+    PieceReader pieces(*reader);
+    const std::string_view first = pieces.Next();
+    ListBuffer list(size);
+    bool read;
+    if (!first.starts_with(kUtf16LeMark)) {
+      ListCollector<char> collector(mode, list);
+      ProfileScanner<char> scanner(mode, TrimSpaces(section), collector);
+      read = ScanPieces(pieces, first, scanner);
+    } else {
+      const std::u16string section16 = text::FromAnsi(TrimSpaces(section));
+      ListCollector<char16_t> collector(mode, list);
+      ProfileScanner<char16_t> scanner(mode, section16, collector);
+      read = ScanPieces(pieces, first.substr(kUtf16LeMark.size()), scanner);
+    }
+    return read ? list.Take() : std::string();
+  }
+
   static bool Apply(const std::string& file, Change change, std::string_view section, std::string_view key,
                      std::string_view value) {
     const fileio::Path path = text::FromAnsi(file);
@@ -341,6 +469,16 @@ class PortableProfileStore final : public ProfileStore {
 }  // namespace
 
 std::unique_ptr<ProfileStore> MakePortableProfileStore() { return std::make_unique<PortableProfileStore>(); }
+
+std::vector<std::string> ListEntries(std::string_view list) {
+  std::vector<std::string> entries;
+  while (!list.empty()) {
+    const std::size_t end = std::min(list.find('\0'), list.size());
+    entries.emplace_back(list.substr(0, end));
+    list.remove_prefix(std::min(end + 1, list.size()));
+  }
+  return entries;
+}
 
 #ifndef _WIN32
 std::unique_ptr<ProfileStore> MakeSystemProfileStore() { return MakePortableProfileStore(); }

@@ -8,8 +8,11 @@
 // kernel32.
 
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace profilectl {
 
@@ -38,7 +41,35 @@ class ProfileStore {
 
   // WritePrivateProfileStringA(section, NULL, NULL, file): removes the section.
   virtual bool DeleteSection(const std::string& file, const std::string& section) = 0;
+
+  // The lists. Each returns what the function leaves in a buffer of `size` bytes, up to
+  // its return value: the entries, each ended by a NUL, in the order of the file. When
+  // they do not fit, the entries that fit are followed by as much of the next as leaves
+  // room for two NULs, and the return value is size - 2 (ListEntries splits either
+  // form). kWholeList asks for a buffer large enough for everything. A missing file or
+  // section gives "".
+
+  // GetPrivateProfileSectionNamesA: the name of every section header, as trimmed when
+  // looking for a section; one entry per header, duplicates included; "[]" gives "".
+  virtual std::string SectionNames(const std::string& file, std::size_t size) = 0;
+
+  // GetPrivateProfileStringA(section, NULL, ...): the name of every key line of the
+  // section, duplicates included.
+  virtual std::string KeyNames(const std::string& file, const std::string& section, std::size_t size) = 0;
+
+  // GetPrivateProfileSectionA: the section's lines that are not blank or comments, as
+  // "key=value" with the blanks around name and value removed; a line without "=" as
+  // it stands, trimmed.
+  virtual std::string SectionLines(const std::string& file, const std::string& section, std::size_t size) = 0;
+
+  // Whether the file holds the section, by the rules of the reads.
+  virtual bool HasSection(const std::string& file, const std::string& section) = 0;
+
+  static constexpr std::size_t kWholeList = std::numeric_limits<std::size_t>::max();
 };
+
+// The entries of a list as the list functions return it.
+std::vector<std::string> ListEntries(std::string_view list);
 
 std::unique_ptr<ProfileStore> MakePortableProfileStore();
 

@@ -160,4 +160,35 @@ Outcome<bool> TesvarCore::NewFile(std::u16string_view nPathName) {
   return fileio::IsFile(path);
 }
 
+Outcome<TesvarCore::List> TesvarCore::SectionNames(std::size_t size) {
+  if (auto file = WorkingFile(); !file) return std::unexpected(file.error());
+  return Listed(std::nullopt, store_.SectionNames(AnsiFileName(), size));
+}
+
+Outcome<TesvarCore::List> TesvarCore::KeyNames(std::u16string_view 扇区, std::size_t size) {
+  if (auto file = WorkingFile(); !file) return std::unexpected(file.error());
+  return Listed(扇区, store_.KeyNames(AnsiFileName(), text::ToAnsi(扇区), size));
+}
+
+Outcome<TesvarCore::List> TesvarCore::SectionLines(std::u16string_view 扇区, std::size_t size) {
+  if (auto file = WorkingFile(); !file) return std::unexpected(file.error());
+  return Listed(扇区, store_.SectionLines(AnsiFileName(), text::ToAnsi(扇区), size));
+}
+
+Outcome<TesvarCore::List> TesvarCore::Listed(const std::optional<std::u16string_view>& section,
+                                             const std::string& list) {
+  // An empty list leaves open whether the file or the section is there.
+  if (list.empty()) {
+    if (!fileio::IsFile(fileName_)) return List();
+    if (section && !store_.HasSection(AnsiFileName(), text::ToAnsi(*section))) return List();
+  }
+  std::vector<std::string> ansi = ListEntries(list);
+  // A list cut to its buffer ends without a NUL; its last entry keeps no half of a
+  // double-byte character.
+  if (!ansi.empty() && list.back() != '\0') ansi.back().resize(text::LengthWithoutDanglingLeadByte(ansi.back()));
+  std::vector<std::u16string> entries;
+  for (const std::string& entry : ansi) entries.push_back(text::FromAnsi(entry));
+  return List(std::move(entries));
+}
+
 }  // namespace profilectl

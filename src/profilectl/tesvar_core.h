@@ -3,8 +3,10 @@
 // results and turns a ControlError into the status 0x800A0000 + number.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "profilectl/control_error.h"
 #include "profilectl/profile_store.h"
@@ -46,7 +48,18 @@ class TesvarCore {
   // the file exists afterwards. FileName is not changed.
   Outcome<bool> NewFile(std::u16string_view nPathName);
 
+  // The lists of the profile operations (not methods of the control; the tesvar tool
+  // offers them), each entry converted from the ANSI code page, for a buffer of `size`
+  // bytes (ProfileStore::kWholeList: all of it). Nothing when the file is missing, or
+  // for a section's lists the section. FileName is refused as by the methods (52).
+  using List = std::optional<std::vector<std::u16string>>;
+  Outcome<List> SectionNames(std::size_t size);
+  Outcome<List> KeyNames(std::u16string_view 扇区, std::size_t size);
+  Outcome<List> SectionLines(std::u16string_view 扇区, std::size_t size);
+
  private:
+  // The entries of `list` when the file (and `section`, when given) is there.
+  Outcome<List> Listed(const std::optional<std::u16string_view>& section, const std::string& list);
   // The FileName the methods may work on: one with a NUL, one outside the ANSI code
   // page, or one that the profile operations cannot take, is refused (52).
   Outcome<fileio::Path> WorkingFile() const;

@@ -11,8 +11,8 @@ cd "$work"
 # The files are named with full paths: on Windows a bare file name given to the profile
 # functions means a file in the Windows folder.
 case "$tool" in
-  *.exe) run=(wine "$tool"); folder="$(winepath -w "$work")\\" ;;
-  *) run=("$tool"); folder="$work/" ;;
+  *.exe) run=(wine "$tool"); folder="$(winepath -w "$work")\\"; native= ;;
+  *) run=("$tool"); folder="$work/"; native=1 ;;
 esac
 ini=${folder}t.ini
 missing=${folder}missing.ini
@@ -58,6 +58,27 @@ expect 1 "" "" -- "$ini" has-key 扇区 键值
 expect 0 "abcdef" "" -- "$ini" load 扇区 名
 expect 0 "" "" -- "$ini" delete-section 扇区
 expect 1 "" "" -- "$ini" has-section 扇区
+
+# The lists, as the profile functions give them: file order, names trimmed, duplicates
+# kept, comments left out.
+gbk '[ 扇区 ]\r\n;c=1\r\n 名 = 值 \r\n名=2\r\nname3\r\n[其他]\r\n' > l.ini
+expect 0 "$(printf '扇区\n其他')" "" -- "${folder}l.ini" sections
+expect 0 "$(printf '名\n名')" "" -- "${folder}l.ini" keys 扇区
+expect 0 "$(printf '名=值\n名=2\nname3')" "" -- "${folder}l.ini" section 扇区
+expect 0 "" "" -- "${folder}l.ini" keys 其他
+expect 1 "" "" -- "${folder}l.ini" keys 无
+expect 1 "" "" -- "$missing" sections
+# A buffer too small: the last entry is cut, never inside a character.
+expect 0 "$(printf '扇区\n其')" "" -- --buffer 9 "${folder}l.ini" sections
+expect 2 "" "error 5: " -- --buffer 0 "${folder}l.ini" sections
+# The lines above the first header are in no section and [] is the section "" (D19).
+# Wine 8 lists those lines as the section "" and does not take [] for it: Windows'
+# answers are checked natively only.
+if [ -n "$native" ]; then
+  printf 'x=0\r\n[]\r\nk=1\r\n[s]\r\n' > e.ini
+  expect 0 "$(printf '\ns')" "" -- "${folder}e.ini" sections
+  expect 0 "k" "" -- "${folder}e.ini" keys ""
+fi
 
 # Messages with --check, errors and usage mistakes.
 expect 0 "" "错误: 指定的文件 [ $missing ] 不存在！" -- --check "$missing" load s k

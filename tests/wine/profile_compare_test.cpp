@@ -19,14 +19,14 @@ namespace {
 
 using namespace std::string_literals;
 
-enum class Op { kRead, kWrite, kDeleteKey, kDeleteSection };
+enum class Op { kRead, kWrite, kDeleteKey, kDeleteSection, kSectionNames, kKeyNames, kSectionLines };
 
 struct Case {
   const char* what;
   std::optional<std::string> before;  // none: no file
   Op op;
   std::string section{}, key{}, value{};  // value: for kWrite
-  std::size_t size = 256;             // for kRead
+  std::size_t size = 256;             // for kRead and the lists
   std::optional<std::string> windows = std::nullopt;  // set where Wine differs: the read or the file after
 };
 
@@ -34,6 +34,9 @@ struct Case {
 const std::string kSettings = text::ToAnsi(u"设置");
 const std::string kName = text::ToAnsi(u"名称");
 const std::string kValue = text::ToAnsi(u"测试值");
+// The file of Windows' conformance expectations for the lists.
+const std::string kListed =
+    "[ section1 ]\r\nname1=val1\r\nname2=\r\nname3\r\nname4=val4\r\n[section2]\r\n[section3]\r\n=val5\r\n";
 const std::string kCanonical = "[a]\r\nx=1\r\ny=2\r\n[" + kSettings + "]\r\n" + kName + "=" + kValue + "\r\nz=3\r\n[c]\r\nw=4\r\n";
 
 const Case kCases[] = {
@@ -75,6 +78,35 @@ const Case kCases[] = {
     // Wine recognises the UTF-8 byte-order mark; Windows reads it as part of the first line.
     {"read UTF-8 mark", "\xEF\xBB\xBF[s]\r\nk=1\r\n", Op::kRead, "s", "k", "", 256, ""},
 
+    {"section names", kCanonical, Op::kSectionNames},
+    {"key names", kCanonical, Op::kKeyNames, kSettings},
+    {"section lines", kCanonical, Op::kSectionLines, kSettings},
+    {"section names, trimmed", kListed, Op::kSectionNames},
+    {"section names, room to spare", kListed, Op::kSectionNames, "", "", "", 29},
+    {"key names, other case", kListed, Op::kKeyNames, "SECTION1"},
+    {"key names of a section without keys", kListed, Op::kKeyNames, "section2"},
+    {"section lines, line without =", kListed, Op::kSectionLines, "section1"},
+    {"section lines, empty name", kListed, Op::kSectionLines, "section3"},
+    {"section lines cut", kListed, Op::kSectionLines, "section1", "", "", 24},
+    {"section lines of a missing section", kListed, Op::kSectionLines, "section4"},
+    {"section names of a missing file", std::nullopt, Op::kSectionNames},
+    {"lists leave comments out", "[s]\r\n;c=1\r\n\r\nk=1\r\n;d\r\n", Op::kSectionLines, "s"},
+    {"lists trim blanks", "[s]\r\n \tk \t= \t v w \r\n", Op::kSectionLines, "s"},
+    {"key names, duplicates", "[s]\r\nk=1\r\nK=2\r\n", Op::kKeyNames, "s"},
+    {"key names, first of two sections", "[s]\r\na=1\r\n[t]\r\n[s]\r\nb=2\r\n", Op::kKeyNames, "s"},
+    {"section lines, UTF-16", "\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0\x3C\x50\r\0\n\0"s, Op::kSectionLines, "s"},
+    // Wine 8 lists the lines above the first header as the section "" and does not take
+    // [] for it (D19). Only Windows' answers are checked here.
+    {"section names, []", "k=0\r\n[]\r\nj=1\r\n[s]\r\n", Op::kSectionNames, "", "", "", 256, "\0s\0"s},
+    {"key names of \"\"", "k=0\r\n[]\r\nj=1\r\n", Op::kKeyNames, "", "", "", 256, "j\0"s},
+    // A list that does not fit: the stores give the buffer up to the return value, where
+    // Wine agrees with Windows (it differs only in the bytes after it, which Windows sets
+    // to the closing second NUL).
+    {"section names cut", kListed, Op::kSectionNames, "", "", "", 16},
+    {"key names cut", kListed, Op::kKeyNames, "section1", "", "", 16},
+    {"section names filling the buffer", kListed, Op::kSectionNames, "", "", "", 28},
+    {"section names cut in the last", kListed, Op::kSectionNames, "", "", "", 27},
+
     {"replace", kCanonical, Op::kWrite, "A", "Y", "9"},
     {"replace Chinese", kCanonical, Op::kWrite, kSettings, kName, kValue + kValue},
     {"new key", kCanonical, Op::kWrite, kSettings, "n", "5"},
@@ -107,6 +139,9 @@ std::string RunCase(ProfileStore& store, const Case& c, const std::string& file)
     case Op::kWrite: return store.Write(file, c.section, c.key, c.value) ? "true" : "false";
     case Op::kDeleteKey: return store.DeleteKey(file, c.section, c.key) ? "true" : "false";
     case Op::kDeleteSection: return store.DeleteSection(file, c.section) ? "true" : "false";
+    case Op::kSectionNames: return store.SectionNames(file, c.size);
+    case Op::kKeyNames: return store.KeyNames(file, c.section, c.size);
+    case Op::kSectionLines: return store.SectionLines(file, c.section, c.size);
   }
   return {};
 }
@@ -138,7 +173,8 @@ TEST_F(ProfileCompareTest, AgreesWithKernel32) {
     const std::string oursResult = RunCase(*ours, c, File(oursName, c.before));
     const std::string oursAfter = Bytes(oursName);
     if (c.windows) {
-      EXPECT_EQ(c.op == Op::kRead ? oursResult : oursAfter, *c.windows);
+      EXPECT_EQ(c.op == Op::kWrite || c.op == Op::kDeleteKey || c.op == Op::kDeleteSection ? oursAfter : oursResult,
+                *c.windows);
       continue;
     }
     const std::string wineResult = RunCase(*kernel32, c, File(wineName, c.before));

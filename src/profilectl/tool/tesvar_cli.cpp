@@ -25,7 +25,13 @@ constexpr char kUsage[] =
     "  delete-section SECTION\n"
     "  delete-key SECTION KEY\n"
     "  clear-value SECTION KEY\n"
-    "  new                       exit 0 when the file exists afterwards\n";
+    "  new                       exit 0 when the file exists afterwards\n"
+    "  sections                  print the section names, one a line\n"
+    "  keys SECTION              print the section's key names, one a line\n"
+    "  section SECTION           print the section's key=value lines\n"
+    "The lists follow the profile functions (file order, duplicates kept, comments left\n"
+    "out) and exit 1 when the file or the section is missing; --buffer N gives them a\n"
+    "buffer of N bytes, which cuts a long list as the functions cut it.\n";
 
 // With --check the messages go to standard error instead of a window.
 class StderrMessages final : public MessageSink {
@@ -43,6 +49,7 @@ using Args = std::vector<std::u16string>;
 
 struct Options {
   std::int16_t buffer = 1024;  // 数据缓冲 of load
+  bool bufferGiven = false;    // the lists are whole unless given a buffer
   std::int16_t check = 0;      // 错误处理 of load and save
 };
 
@@ -51,6 +58,7 @@ std::optional<std::size_t> Arity(std::u16string_view command) {
   static const std::map<std::u16string_view, std::size_t> kArity = {
       {u"load", 2},       {u"save", 3},       {u"has-section", 1}, {u"has-key", 2},
       {u"delete-section", 1}, {u"delete-key", 2}, {u"clear-value", 2}, {u"new", 0},
+      {u"sections", 0},   {u"keys", 1},       {u"section", 1},
   };
   const auto found = kArity.find(command);
   if (found == kArity.end()) return std::nullopt;
@@ -71,6 +79,13 @@ Outcome<int> Then(Outcome<T> result, F f) {
   }
 }
 
+// Prints a list one entry a line; 1 when the file or section is missing.
+int PrintList(const TesvarCore::List& list, ToolOutput& output) {
+  if (!list) return kFalseExit;
+  for (const std::u16string& entry : *list) output.out += text::ToUtf8(entry) + "\n";
+  return kTrueExit;
+}
+
 Outcome<int> Execute(TesvarCore& control, std::u16string_view command, const Args& a, const Options& options,
                      ToolOutput& output) {
   if (command == u"load") {
@@ -85,6 +100,14 @@ Outcome<int> Execute(TesvarCore& control, std::u16string_view command, const Arg
   if (command == u"delete-section") return Then(control.Del扇区(a[0]), Success);
   if (command == u"delete-key") return Then(control.Del键值(a[0], a[1]), Success);
   if (command == u"clear-value") return Then(control.Del数据(a[0], a[1]), Success);
+  if (command == u"sections" || command == u"keys" || command == u"section") {
+    if (options.bufferGiven && options.buffer <= 0) return Fail(ErrorNumber::kInvalidCall);
+    const std::size_t size = options.bufferGiven ? static_cast<std::size_t>(options.buffer) : ProfileStore::kWholeList;
+    const auto print = [&](const TesvarCore::List& list) { return PrintList(list, output); };
+    if (command == u"sections") return Then(control.SectionNames(size), print);
+    if (command == u"keys") return Then(control.KeyNames(a[0], size), print);
+    return Then(control.SectionLines(a[0], size), print);
+  }
   return Then(control.NewFile(control.FileName()), ExitFor);
 }
 
@@ -104,6 +127,7 @@ int RunTesvarTool(const Args& args, ToolOutput& output) {
     } else if (args[next] == u"--buffer" && next + 1 < args.size()) {
       const std::string n = text::ToUtf8(args[++next]);
       const auto parsed = std::from_chars(n.data(), n.data() + n.size(), options.buffer);
+      options.bufferGiven = true;
       if (parsed.ec != std::errc() || parsed.ptr != n.data() + n.size())
         return Usage(output, "--buffer needs a number from -32768 to 32767");
     } else {

@@ -125,6 +125,106 @@ TEST_F(PortableStoreTest, ReadsAsWindowsConformanceExpects) {
   EXPECT_EQ(store->Read(noSection, "t", "key", 64), "");
 }
 
+enum class ListKind { kSectionNames, kKeyNames, kSectionLines };
+
+std::string ListOf(ProfileStore& store, ListKind kind, const std::string& file, const std::string& section,
+                   std::size_t size) {
+  switch (kind) {
+    case ListKind::kSectionNames: return store.SectionNames(file, size);
+    case ListKind::kKeyNames: return store.KeyNames(file, section, size);
+    case ListKind::kSectionLines: return store.SectionLines(file, section, size);
+  }
+  return {};
+}
+
+// The lists Windows' conformance expectations describe: GetPrivateProfileSectionNamesA,
+// GetPrivateProfileStringA with a NULL section or key, GetPrivateProfileSectionA.
+TEST_F(PortableStoreTest, ListsAsWindowsConformanceExpects) {
+  using enum ListKind;
+  for (const char* end : {"\r\n", "\r"}) {
+    SCOPED_TRACE(end == "\r"s ? "CR" : "CR LF");
+    const std::string e = end;
+    const std::string file = Put("[section1]" + e + "name1=val1" + e + "name2=" + e + "name3" + e + "name4=val4" + e +
+                                 "[ section2 ]" + e + "[section3]" + e + "=val5" + e);
+    const struct {
+      ListKind kind;
+      const char* section;
+      std::size_t size;
+      std::string expected;
+    } cases[] = {
+        {kSectionNames, "", 64, "section1\0section2\0section3\0"s},  // names trimmed
+        {kSectionNames, "", 29, "section1\0section2\0section3\0"s},
+        // A list that fills the buffer up to its last NUL counts as cut: size - 2.
+        {kSectionNames, "", 28, "section1\0section2\0section3"s},
+        {kSectionNames, "", 27, "section1\0section2\0section"s},
+        {kSectionNames, "", 16, "section1\0secti"s},
+        {kKeyNames, "section1", 64, "name1\0name2\0name4\0"s},  // a line without '=' is no key
+        {kKeyNames, "section1", 16, "name1\0name2\0na"s},
+        {kKeyNames, "SECTION1", 64, "name1\0name2\0name4\0"s},
+        {kKeyNames, "section2", 64, ""},
+        {kSectionLines, "section1", 64, "name1=val1\0name2=\0name3\0name4=val4\0"s},  // but a line
+        {kSectionLines, "section1", 24, "name1=val1\0name2=\0name"s},
+        {kSectionLines, "section1", 5, "nam"},
+        {kSectionLines, "section2", 64, ""},
+        {kSectionLines, "section3", 64, "=val5\0"s},
+        {kSectionLines, "section4", 64, ""},
+    };
+    for (const auto& c : cases) {
+      EXPECT_EQ(ListOf(*store, c.kind, file, c.section, c.size), c.expected)
+          << static_cast<int>(c.kind) << "/" << c.section << "/" << c.size;
+    }
+  }
+  EXPECT_EQ(store->SectionNames(dir.File("missing.ini"), 64), "");
+  EXPECT_EQ(store->KeyNames(dir.File("missing.ini"), "s", 64), "");
+}
+
+TEST_F(PortableStoreTest, ListsFollowTheReadRules) {
+  using enum ListKind;
+  const struct {
+    const char* what;
+    std::string file;
+    ListKind kind;
+    std::string section, expected;
+  } cases[] = {
+      {"comments and blank lines left out", "[s]\r\n;c=1\r\n\r\n  ; d\r\nk=1\r\n", kSectionLines, "s", "k=1\0"s},
+      {"comments are no keys", "[s]\r\n;c=1\r\n#h=2\r\n", kKeyNames, "s", "#h\0"s},
+      {"blanks around names and values", "[s]\r\n \tk \v= \t v w \r\n x y \r\n", kSectionLines, "s",
+       "k=v w\0x y\0"s},
+      {"quotes stay in a line", "[s]\r\nk=\"v\"\r\n", kSectionLines, "s", "k=\"v\"\0"s},
+      {"duplicate keys", "[s]\r\nk=1\r\nK=2\r\n", kKeyNames, "s", "k\0K\0"s},
+      {"duplicate sections", "[s]\r\n[t]\r\n[S]\r\n", kSectionNames, "", "s\0t\0S\0"s},
+      {"only the first of two sections", "[s]\r\na=1\r\n[t]\r\n[s]\r\nb=2\r\n", kKeyNames, "s", "a\0"s},
+      {"name ends at first ]", "[s]x]\r\n[ t \r\n", kSectionNames, "", "s\0t\0"s},
+      {"no header after text", "[s]\r\nv=[t]\r\n", kSectionNames, "", "s\0"s},
+      {"trail ] of a Chinese name", "[\x81]x]\r\n", kSectionNames, "", "\x81]x\0"s},
+      // D19: the lines above the first header are in no section; [] is the section "".
+      {"[] is the section \"\"", "k=0\r\n[]\r\nk=1\r\n[s]\r\n", kSectionNames, "", "\0s\0"s},
+      {"keys of \"\" are those under []", "k=0\r\n[]\r\nj=1\r\n", kKeyNames, "", "j\0"s},
+      {"no [] and keys above the first header", "k=0\r\n[s]\r\n", kSectionLines, "", ""},
+      {"UTF-16", "\xFF\xFE[\0s\0]\0\r\0\n\0\x3C\x50=\0\x3C\x50\r\0\n\0"s, kSectionLines, "s",
+       "\xD6\xB5=\xD6\xB5\0"s},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(ListOf(*store, c.kind, Put(c.file), c.section, ProfileStore::kWholeList), c.expected);
+  }
+}
+
+TEST_F(PortableStoreTest, HasSectionByTheReadRules) {
+  const std::string file = Put("k=1\r\n[ Main ]\r\n[]\r\n");
+  EXPECT_TRUE(store->HasSection(file, "main"));
+  EXPECT_TRUE(store->HasSection(file, " MAIN "));
+  EXPECT_TRUE(store->HasSection(file, ""));
+  EXPECT_FALSE(store->HasSection(Put("k=1\r\n[s]\r\n"), ""));
+  EXPECT_FALSE(store->HasSection(dir.File("missing.ini"), "Main"));
+}
+
+TEST(ListEntries, SplitsWholeAndCutLists) {
+  EXPECT_EQ(ListEntries("a\0\0b\0"s), (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_EQ(ListEntries("a\0bc"s), (std::vector<std::string>{"a", "bc"}));
+  EXPECT_TRUE(ListEntries("").empty());
+}
+
 TEST_F(PortableStoreTest, ReadsLongLinesAndHeadersAcrossBufferEdges) {
   const std::string value(70000, 'v');
   const std::string file = Put("[s]\r\nk=" + value + "\r\nj=2\r\n");

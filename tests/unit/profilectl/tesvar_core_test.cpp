@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 using namespace profilectl;
 using testing_support::TempDir;
 
@@ -37,8 +39,23 @@ class RecordingStore final : public ProfileStore {
     return true;
   }
   bool TakesFile(const std::string&) const override { return takesFile; }
+  std::string SectionNames(const std::string& file, std::size_t size) override {
+    calls.push_back("section-names " + file + "|" + std::to_string(size));
+    return listResult;
+  }
+  std::string KeyNames(const std::string& file, const std::string& section, std::size_t size) override {
+    calls.push_back("key-names " + file + "|" + section + "|" + std::to_string(size));
+    return listResult;
+  }
+  std::string SectionLines(const std::string& file, const std::string& section, std::size_t size) override {
+    calls.push_back("section-lines " + file + "|" + section + "|" + std::to_string(size));
+    return listResult;
+  }
+  bool HasSection(const std::string&, const std::string&) override { return hasSection; }
 
   std::vector<std::string> calls;
+  std::string listResult;
+  bool hasSection = true;
   std::string readResult;
   bool writeResult = true;
   bool takesFile = true;
@@ -199,6 +216,32 @@ TEST_F(TesvarCoreTest, ScansAnswerForTheFileName) {
   Use("missing.ini");
   EXPECT_EQ(control_.Dir扇区(u"s").error().Number(), 53);
   EXPECT_EQ(control_.Dir键值(u"s", u"k").error().Number(), 53);
+}
+
+TEST_F(TesvarCoreTest, ListsTellAMissingFileOrSectionFromAnEmptyList) {
+  const std::string path = Use("t.ini", "");
+  const std::string section = text::ToAnsi(u"扇区");
+  store_.listResult = "a\0"s + text::ToAnsi(u"键值") + '\0';
+  EXPECT_EQ(control_.KeyNames(u"扇区", 64).value(), TesvarCore::List({u"a", u"键值"}));
+  EXPECT_EQ(store_.calls.back(), "key-names " + path + "|" + section + "|64");
+
+  store_.listResult = "";
+  EXPECT_EQ(control_.SectionLines(u"扇区", 64).value(), TesvarCore::List(std::vector<std::u16string>{}));
+  store_.hasSection = false;
+  EXPECT_EQ(control_.SectionLines(u"扇区", 64).value(), std::nullopt);
+  EXPECT_EQ(control_.SectionNames(64).value(), TesvarCore::List(std::vector<std::u16string>{}));
+  Use("missing.ini");
+  EXPECT_EQ(control_.SectionNames(64).value(), std::nullopt);
+}
+
+TEST_F(TesvarCoreTest, CutListKeepsNoHalfCharacter) {
+  Use("t.ini", "");
+  // 键值 cut after its first byte, and after its first character.
+  const std::string name = text::ToAnsi(u"键值");
+  store_.listResult = "a\0"s + name.substr(0, 1);
+  EXPECT_EQ(control_.SectionNames(5).value(), TesvarCore::List({u"a", u""}));
+  store_.listResult = "a\0"s + name.substr(0, 3);
+  EXPECT_EQ(control_.SectionNames(6).value(), TesvarCore::List({u"a", u"键"}));
 }
 
 TEST_F(TesvarCoreTest, DeletesAreSingleProfileWrites) {
