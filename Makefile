@@ -3,7 +3,7 @@
 # dist/win64 (third-party files from MENDORA_REDIST=FOLDER).
 JOBS ?= $(shell nproc)
 
-.PHONY: setup native win64 win32 asan test run dist bench fuzz clean
+.PHONY: setup native win64 win32 asan test run dist bench fuzz fuzz-build fuzz-campaign clean
 
 setup:
 	@scripts/setup
@@ -33,11 +33,19 @@ bench: native
 	build/native/bench/codepage_bench
 
 # libFuzzer runs of every fuzz target, FUZZ_SECONDS (default 60) each; not part of `make test`.
-fuzz:
+fuzz: fuzz-build
+	tests/fuzz/run-fuzzers build/fuzz
+
+fuzz-build:
 	@scripts/setup-fuzz
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
-	tests/fuzz/run-fuzzers build/fuzz
+
+# A long campaign: every target until CAMPAIGN_RUNS inputs (default 10,000,000) or
+# CAMPAIGN_SECONDS each, in parallel on the cores; what adds coverage joins the seed
+# corpus in tests/fuzz/corpus (review and commit it). Not part of `make test`.
+fuzz-campaign: fuzz-build
+	tests/fuzz/run-campaign build/fuzz
 
 clean:
 	rm -rf build

@@ -16,6 +16,7 @@
 //   character, which does not end the name.
 // - A line whose first non-blank unit is ';' is a comment.
 // - Any other line holding '=' is a key line: name before the first '=', value after.
+//   As in a header name, a trail byte '=' belongs to its double-byte character.
 // - Key lines before the first header belong to no section: no name reaches them. "[]"
 //   is the header of the section named "".
 // - Only the first section of a name counts; the scan ends with the next header.
@@ -338,6 +339,13 @@ class ProfileScanner {
         return true;
       case State::kKeyName:
         if (IsLineBreak(unit)) return LineBreak(unit, at);
+        if (pendingLead_) {
+          // The trail byte of a double-byte character, '=' included: the profile
+          // functions see the pair as one character, which does not end the name.
+          pendingLead_ = false;
+          name_.Add(unit);
+          return true;
+        }
         if (unit == Unit('=')) {
           kind_ = LineKind::kKey;
           valueStart_ = at + 1;
@@ -346,6 +354,7 @@ class ProfileScanner {
           value_.Reset(entries ? kWhole : valueLimit_);
           state_ = entries || (keyMatches_ && valueLimit_ > 0) ? State::kValue : State::kRestOfLine;
         } else {
+          pendingLead_ = IsLeadUnit(unit);
           name_.Add(unit);
         }
         return true;
@@ -428,7 +437,7 @@ class ProfileScanner {
   std::uint64_t valueStart_ = 0;
   LineKind kind_ = LineKind::kOther;
   bool lineBlankSoFar_ = true;  // while seeking a header
-  bool pendingLead_ = false;    // in a header name, a lead byte awaits its trail byte
+  bool pendingLead_ = false;    // in a header or key name, a lead byte awaits its trail byte
   bool keyMatches_ = false;
   bool textLine_ = false;  // the line holds something besides blanks, a header or a comment
   TrimmedText<Unit> name_;

@@ -24,7 +24,9 @@ namespace fuzz_support {
   std::abort();
 }
 
-// A file of this process in the temporary folder, removed at exit.
+// A folder of this process, RAM-backed (/dev/shm) where the system has one, else in the
+// temporary folder; removed at exit. ScratchFile() is a file in it.
+const std::string& ScratchFolder();
 const std::string& ScratchFile();
 void WriteFile(const std::string& path, std::string_view bytes);
 std::string ReadFile(const std::string& path);
@@ -39,6 +41,7 @@ class Input {
   Input(const std::uint8_t* data, std::size_t size)
       : rest_(reinterpret_cast<const char*>(data), size) {}
 
+  bool Empty() const { return rest_.empty(); }
   std::uint8_t Byte() {
     if (rest_.empty()) return 0;
     const auto b = static_cast<std::uint8_t>(rest_.front());
@@ -66,5 +69,20 @@ class Input {
 // A run of `count` copies of `fill` inserted into `body` at `at` (clamped). Small inputs
 // so reach the 4 KiB and 64 KiB piece boundaries of the readers.
 std::string Padded(std::string body, std::size_t at, std::size_t count, char fill);
+
+// Whether an input asks for a large padding: its flags have `paddingBits`, and a hash of
+// all its bytes is 0 modulo 256. So one random input in 256 with those flags is padded,
+// and a mutation of a padded input almost always loses the padding again: a padded file
+// costs a hundred times a plain one, and libFuzzer would otherwise spend most of its
+// time on the descendants of the few padded inputs in its corpus. (A seed is made
+// padded by choosing a padding position or a trailing blank that gives the hash.)
+inline std::uint32_t InputHash(const std::uint8_t* data, std::size_t size) {
+  std::uint32_t hash = 2166136261u;  // FNV-1a
+  for (std::size_t i = 0; i < size; ++i) hash = (hash ^ data[i]) * 16777619u;
+  return hash;
+}
+inline bool WantsPadding(std::uint8_t flags, std::uint8_t paddingBits, const std::uint8_t* data, std::size_t size) {
+  return (flags & paddingBits) != 0 && (InputHash(data, size) & 0xFF) == 0;
+}
 
 }  // namespace fuzz_support

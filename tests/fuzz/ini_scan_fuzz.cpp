@@ -3,8 +3,12 @@
 // into lines at CR LF and lone CR.
 //
 // Input: flags, padding length (2 bytes), padding position (2 bytes), padding byte,
-// section NUL key NUL file bytes. With flag 1 the padding (up to 64 KiB, 60,000 more with
-// flag 2) is inserted into the file, so that lines straddle the scans' 64 KiB window.
+// section NUL key NUL file bytes. With flag 1, in one input of 256
+// (fuzz_support::WantsPadding), the padding (up to 64 KiB, 60,000 more with flag 2) is
+// inserted into the file, so that lines straddle the scans' 64 KiB window. With flag 4
+// the file is scanned again stored as UTF-16LE.
+//
+// The scans take a file name: the file is written to a RAM-backed scratch folder.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -91,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string keyBytes = input.Field();
   std::string file = input.Rest();
   if (flags & 2) padCount += 60000;
-  if (flags & 1) file = fuzz_support::Padded(std::move(file), padAt, padCount, fill);
+  if (fuzz_support::WantsPadding(flags, 1, data, size)) file = fuzz_support::Padded(std::move(file), padAt, padCount, fill);
   // The byte reference below is for ANSI files; one that starts with the UTF-16LE mark
   // is read as UTF-16 text (checked at the end, on the same text stored so).
   if (file.starts_with(profilectl::kUtf16LeMark)) file.insert(0, 1, ';');
@@ -152,9 +156,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     break;
   }
 
-  // The same text stored as UTF-16LE scans alike, when the code page gives it back exactly.
-  const std::u16string wide = text::FromAnsi(file);
-  if (text::ToAnsiExact(wide) == file) {
+  // With flag 4, the same text stored as UTF-16LE scans alike, when the code page gives
+  // it back exactly.
+  const std::u16string wide = (flags & 4) ? text::FromAnsi(file) : std::u16string();
+  if ((flags & 4) && text::ToAnsiExact(wide) == file) {
     fuzz_support::WriteFile(path, std::string(profilectl::kUtf16LeMark) + profilectl::EncodeUtf16Le(wide));
     const auto exists16 = SectionExists(path16, section);
     const auto hasKey16 = KeyInSection(path16, section, key);

@@ -3,8 +3,9 @@
 //
 // Input: flags, operation, read size (2 bytes), padding length (2 bytes), padding
 // position (2 bytes), padding byte, section NUL key NUL value NUL file bytes.
-// Flags: 1 pads the file (so that lines straddle the reader's 4 KiB and 64 KiB pieces),
-// 2 lengthens the padding by 60,000 bytes, 4 starts without a file, 8 puts the UTF-16LE
+// Flags: 1 pads the file (so that lines straddle the reader's 4 KiB and 64 KiB pieces)
+// in one input of 256 (fuzz_support::WantsPadding: padding is a rare input), 2
+// lengthens the padding by 60,000 bytes, 4 starts without a file, 8 puts the UTF-16LE
 // byte-order mark in front of the file bytes.
 //
 // Checked: nothing crashes; a read gives at most size - 1 bytes, and a shorter buffer
@@ -13,12 +14,16 @@
 // the line(s) it touches, and a read of the written key gives the written value (when
 // the names and value can stand in the file unchanged); a delete removes whole lines:
 // one key line, or the section's header and its key lines.
+//
+// The store takes a file name: the file is written to a RAM-backed scratch folder.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "fuzz_support.h"
@@ -108,7 +113,9 @@ bool IsKeyLine(std::string_view line) {
 }
 bool IsHeaderLine(std::string_view line) { return FirstNonBlank(line) == '['; }
 
-void CheckSet(const std::string& before, const std::string& after, bool utf16, const std::string& what) {
+// `what` describes the input when a check fails.
+template <class Describe>
+void CheckSet(const std::string& before, const std::string& after, bool utf16, const Describe& what) {
   std::size_t prefix = 0;
   while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix]) ++prefix;
   std::size_t suffix = 0;
@@ -119,15 +126,17 @@ void CheckSet(const std::string& before, const std::string& after, bool utf16, c
   // Everything outside one stretch is kept; the stretch lies inside one line (a value
   // replaced), or nothing was taken out (lines inserted).
   if (!utf16) {
-    FUZZ_CHECK(!HasBreak(removed), "a write changed more than one line: " + what);
+    FUZZ_CHECK(!HasBreak(removed), "a write changed more than one line: " + what());
   } else {
     for (std::size_t i = 0; i + 1 < removed.size(); ++i)
       FUZZ_CHECK(!((removed[i] == '\r' || removed[i] == '\n') && removed[i + 1] == '\0' && (prefix + i) % 2 == 0),
-                 "a write changed more than one line: " + what);
+                 "a write changed more than one line: " + what());
   }
 }
 
-void CheckDeleteKey(const std::string& before, const std::string& after, const std::string& what) {
+// `what` describes the input when a check fails.
+template <class Describe>
+void CheckDeleteKey(const std::string& before, const std::string& after, const Describe& what) {
   if (after == before) return;
   const auto lines = Lines(before);
   std::size_t offset = 0;
@@ -138,36 +147,45 @@ void CheckDeleteKey(const std::string& before, const std::string& after, const s
       return;
     offset += line.size();
   }
-  FUZZ_CHECK(false, "a key delete did not remove exactly one key line: " + what);
+  FUZZ_CHECK(false, "a key delete did not remove exactly one key line: " + what());
 }
 
-void CheckDeleteSection(const std::string& before, const std::string& after, const std::string& what) {
+// `what` describes the input when a check fails.
+// A section delete takes out lines of the file before, and nothing else: some key lines
+// and at most one header, all in one stretch without a kept header between them.
+// Whether a line was kept cannot be read off the file after one line at a time (the
+// bytes of a removed line can equal those that follow it, and taking a line out can
+// join a lone CR and a lone LF around it into one CR LF), so every way of keeping lines
+// that gives the file after is followed at once: the states are the offset reached in
+// the file after, how far the removed stretch has got, and whether a header went.
+template <class Describe>
+void CheckDeleteSection(const std::string& before, const std::string& after, const Describe& what) {
   if (after == before) return;
-  // Walks the lines of the file before, keeping each that the file after continues
-  // with. (Taking a line out can join a lone CR and a lone LF around it into one CR LF,
-  // so the lines of the file after are not compared as lines.)
-  const auto was = Lines(before);
-  std::size_t at = 0;
-  std::size_t headers = 0;
-  std::size_t firstRemoved = was.size();
-  std::size_t lastRemoved = 0;
-  std::vector<bool> kept(was.size(), false);
-  for (std::size_t i = 0; i < was.size(); ++i) {
-    if (after.compare(at, was[i].size(), was[i]) == 0) {
-      kept[i] = true;
-      at += was[i].size();
-      continue;
+  enum Stretch : std::uint8_t { kNotYet, kOpen, kClosed };  // kClosed: a header kept after removals
+  struct State {
+    std::size_t at;
+    Stretch stretch;
+    bool headerRemoved;
+    bool operator<(const State& o) const {
+      return std::tie(at, stretch, headerRemoved) < std::tie(o.at, o.stretch, o.headerRemoved);
     }
-    FUZZ_CHECK(IsKeyLine(was[i]) || IsHeaderLine(was[i]), "a section delete removed a line that is not its own: " + what);
-    if (IsHeaderLine(was[i])) ++headers;
-    firstRemoved = std::min(firstRemoved, i);
-    lastRemoved = i;
+  };
+  std::set<State> states = {{0, kNotYet, false}};
+  for (std::string_view line : Lines(before)) {
+    std::set<State> next;
+    const bool header = IsHeaderLine(line);
+    for (const State& s : states) {
+      if (after.compare(s.at, line.size(), line) == 0)
+        next.insert({s.at + line.size(), header && s.stretch == kOpen ? kClosed : s.stretch, s.headerRemoved});
+      const bool removable = (IsKeyLine(line) || (header && !s.headerRemoved)) && s.stretch != kClosed;
+      if (removable) next.insert({s.at, kOpen, s.headerRemoved || header});
+    }
+    states = std::move(next);
+    FUZZ_CHECK(!states.empty(), "a section delete changed or removed a line that is not its own: " + what());
   }
-  FUZZ_CHECK(at == after.size(), "a section delete changed a line: " + what);
-  FUZZ_CHECK(headers <= 1, "a section delete removed more than one header: " + what);
-  // The removed lines lie in one section: no kept header between them.
-  for (std::size_t i = firstRemoved; i < lastRemoved; ++i)
-    FUZZ_CHECK(!(kept[i] && IsHeaderLine(was[i])), "a section delete reached past its section: " + what);
+  bool complete = false;
+  for (const State& s : states) complete = complete || s.at == after.size();
+  FUZZ_CHECK(complete, "a section delete changed a line: " + what());
 }
 
 }  // namespace
@@ -186,30 +204,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string value = input.Field();
   std::string content = input.Rest();
   if (flags & 2) padCount += 60000;
-  if (flags & 1) content = fuzz_support::Padded(std::move(content), padAt, padCount, fill);
+  if (fuzz_support::WantsPadding(flags, 1, data, size)) content = fuzz_support::Padded(std::move(content), padAt, padCount, fill);
   if (flags & 8) content.insert(0, "\xFF\xFE");
   const bool missing = (flags & 4) != 0;
   // The store reads any file that starts with the mark as UTF-16, however it got there.
   const bool utf16 = !missing && content.starts_with("\xFF\xFE");
 
   const std::string& path = fuzz_support::ScratchFile();
-  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  const std::string& folder = fuzz_support::ScratchFolder();
   if (missing) {
     fuzz_support::RemoveFile(path);
   } else {
     fuzz_support::WriteFile(path, content);
   }
   const std::string before = missing ? std::string() : content;
-  const std::string what = "section " + Escaped(section) + " key " + Escaped(key) + " value " + Escaped(value) +
-                           (missing ? " no file" : " file " + Escaped(before.substr(0, 4096)));
+  // The description of the input, made only when a check fails.
+  const auto what = [&] {
+    return "section " + Escaped(section) + " key " + Escaped(key) + " value " + Escaped(value) +
+           (missing ? " no file" : " file " + Escaped(before.substr(0, 4096)));
+  };
 
   if (operation == 0) {
     const std::string got = store->Read(path, section, key, readSize);
-    FUZZ_CHECK(got.size() <= (readSize == 0 ? 0 : readSize - 1), "read longer than its buffer: " + what);
+    FUZZ_CHECK(got.size() <= (readSize == 0 ? 0 : readSize - 1), "read longer than its buffer: " + what());
     const std::string full = store->Read(path, section, key, kLargeBuffer);
-    if (readSize > 0) FUZZ_CHECK(got == full.substr(0, readSize - 1), "a short read is not a prefix: " + what);
-    FUZZ_CHECK(fuzz_support::FileExists(path) == !missing, "a read created or removed the file: " + what);
-    if (!missing) FUZZ_CHECK(fuzz_support::ReadFile(path) == before, "a read changed the file: " + what);
+    if (readSize > 0) FUZZ_CHECK(got == full.substr(0, readSize - 1), "a short read is not a prefix: " + what());
+    FUZZ_CHECK(fuzz_support::FileExists(path) == !missing, "a read created or removed the file: " + what());
+    if (!missing) FUZZ_CHECK(fuzz_support::ReadFile(path) == before, "a read changed the file: " + what());
     return 0;
   }
 
@@ -217,25 +238,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (operation == 1) ok = store->Write(path, section, key, value);
   if (operation == 2) ok = store->DeleteKey(path, section, key);
   if (operation == 3) ok = store->DeleteSection(path, section);
-  FUZZ_CHECK(ok, "a change of a writable file failed: " + what);
-  FUZZ_CHECK(fuzz_support::FileExists(path), "the file is missing after a change: " + what);
+  FUZZ_CHECK(ok, "a change of a writable file failed: " + what());
+  FUZZ_CHECK(fuzz_support::FileExists(path), "the file is missing after a change: " + what());
   std::size_t files = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++files;
-  FUZZ_CHECK(files == 1, "a change left another file behind: " + what);
+  FUZZ_CHECK(files == 1, "a change left another file behind: " + what());
   const std::string after = fuzz_support::ReadFile(path);
 
   if (operation == 1) {
     CheckSet(before, after, utf16, what);
     if (ReadsBack(section, key, value, utf16))
       FUZZ_CHECK(store->Read(path, section, key, kLargeBuffer) == value,
-                 "the written value does not read back: " + what + " after " + Escaped(after.substr(0, 4096)));
+                 "the written value does not read back: " + what() + " after " + Escaped(after.substr(0, 4096)));
   } else if (missing) {
-    FUZZ_CHECK(after.empty(), "a delete in a missing file wrote something: " + what);
+    FUZZ_CHECK(after.empty(), "a delete in a missing file wrote something: " + what());
   } else if (!utf16) {
-    if (operation == 2) CheckDeleteKey(before, after, what + " after " + Escaped(after.substr(0, 4096)));
-    if (operation == 3) CheckDeleteSection(before, after, what + " after " + Escaped(after.substr(0, 4096)));
+    const auto whatAfter = [&] { return what() + " after " + Escaped(after.substr(0, 4096)); };
+    if (operation == 2) CheckDeleteKey(before, after, whatAfter);
+    if (operation == 3) CheckDeleteSection(before, after, whatAfter);
   } else {
-    FUZZ_CHECK(after.size() <= before.size(), "a delete made a UTF-16 file longer: " + what);
+    FUZZ_CHECK(after.size() <= before.size(), "a delete made a UTF-16 file longer: " + what());
   }
   return 0;
 }

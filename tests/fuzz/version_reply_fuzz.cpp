@@ -1,8 +1,9 @@
 // The version reply decoder on arbitrary text.
 //
 // Input: one mode byte, then the reply: UTF-8 bytes (mode bit 1 clear) or UTF-16LE units
-// (set). Mode bit 2 pads the reply with spaces to exactly the largest size accepted,
-// bit 4 to one byte more.
+// (set). In one input of 256 (fuzz_support::WantsPadding: a 64 KiB reply is a rare
+// input), mode bit 2 pads the reply with spaces to exactly the largest size
+// accepted, bit 4 to one byte more.
 //
 // Checked: nothing crashes; the answer does not depend on the padding below the limit,
 // and a reply over the limit is refused; an accepted reply is a JSON object whose
@@ -69,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto decoded = update::DecodeVersionReply(reply);
   const std::string utf8 = text::ToUtf8(reply);
 
-  if (mode & 6) {
+  // Only an accepted reply has an answer that padding below the limit must keep.
+  if (fuzz_support::WantsPadding(mode, 6, data, size) && (decoded || (mode & 4))) {
     const std::size_t length = utf8.size();
     if (length <= update::kMaxReplyBytes) {
       const std::size_t target = update::kMaxReplyBytes + ((mode & 4) ? 1 : 0);

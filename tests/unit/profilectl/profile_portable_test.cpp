@@ -374,5 +374,32 @@ TEST_F(PortableStoreTest, Utf16FilesStayUtf16) {
   EXPECT_EQ(store->Read(Put("\xEF\xBB\xBF[s]\r\nk=1\r\n"), "s", "k", 64), "");
 }
 
+// The profile functions work on the converted text, where a lead byte and the byte after
+// it are one character: a trail byte '=' (0x94 0x3D, no character of the code page,
+// reads as one '?') is part of the key name and does not end it.
+TEST_F(PortableStoreTest, AnEqualsSignAfterALeadByteBelongsToTheKeyName) {
+  const std::string file = Put("[s]\r\n\x94=a=b\r\n\xC3\xFB=c\r\n");
+  EXPECT_EQ(store->Read(file, "s", "\x94=a", 64), "b");
+  EXPECT_EQ(store->Read(file, "s", "\x94", 64), "");
+  EXPECT_EQ(store->Read(file, "s", "\xC3\xFB", 64), "c");
+  EXPECT_TRUE(store->Write(file, "s", "\x94=a", "x"));
+  EXPECT_EQ(Bytes(), "[s]\r\n\x94=a=x\r\n\xC3\xFB=c\r\n");
+  EXPECT_TRUE(store->Write(file, "s", "\x94", "y"));
+  EXPECT_EQ(Bytes(), "[s]\r\n\x94=a=x\r\n\xC3\xFB=c\r\n\x94=y\r\n");
+  EXPECT_TRUE(store->DeleteKey(file, "s", "\x94=a"));
+  EXPECT_EQ(Bytes(), "[s]\r\n\xC3\xFB=c\r\n\x94=y\r\n");
+
+  // Found by the profile_portable fuzz target (corpus file lead_byte_before_equals): a
+  // write of this key appended a line that the next read did not find.
+  const std::string key = "\x96\xFF\xCD\xFF\x94=\x18\x08" "d";
+  const std::string before = std::string(14, '\xFF') + "\r_[s'\r\n";
+  const std::string found = Put(before);
+  EXPECT_TRUE(store->Write(found, "", key, "\x10S"));
+  EXPECT_EQ(Bytes(), before + "[]\r\n" + key + "=\x10S\r\n");
+  EXPECT_EQ(store->Read(found, "", key, 64), "\x10S");
+  EXPECT_TRUE(store->Write(found, "", key, "2"));
+  EXPECT_EQ(Bytes(), before + "[]\r\n" + key + "=2\r\n");
+}
+
 }  // namespace
 }  // namespace profilectl

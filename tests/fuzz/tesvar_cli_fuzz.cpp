@@ -1,0 +1,104 @@
+// The `tesvar` tool's argument handling on arbitrary argument lists.
+//
+// Input: flags, the profile's bytes up to a NUL, then the arguments, separated by the
+// byte 0x01, each UTF-8 text (a NUL inside one stays: a name with a NUL). The argument
+// the tool takes as FILE (the first after the options) is put in the scratch folder
+// with its '/' turned into '_', so that a run never reaches beyond that folder; the
+// file p.ini there holds the profile's bytes (flag 1: it is missing).
+//
+// Checked: nothing crashes; the exit status is 0, 1, 2 or 64; a usage mistake (64)
+// prints the usage and nothing on standard output; an error (2) is reported as
+// "error N: ..."; standard output is UTF-8 text, and a load that succeeds prints one
+// line; the commands that only read leave the file as it was; nothing but the named
+// file appears in the folder.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "profilectl/tool/tesvar_cli.h"
+#include "text/codepage.h"
+
+namespace {
+
+using fuzz_support::Escaped;
+
+std::vector<std::string> SplitArguments(const std::string& rest) {
+  std::vector<std::string> args;
+  if (rest.empty()) return args;
+  std::size_t start = 0;
+  for (std::size_t end; (end = rest.find('\x01', start)) != std::string::npos; start = end + 1)
+    args.push_back(rest.substr(start, end - start));
+  args.push_back(rest.substr(start));
+  return args;
+}
+
+// The index of the argument the tool reads as FILE: the first after the options, where
+// "--buffer" takes the argument after it.
+std::size_t FileArgument(const std::vector<std::string>& args) {
+  std::size_t next = 0;
+  while (next < args.size() && args[next].starts_with("--")) {
+    if (args[next] == "--buffer" && next + 1 < args.size()) ++next;
+    ++next;
+  }
+  return next;
+}
+
+std::size_t FilesIn(const std::string& folder) {
+  std::size_t n = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++n;
+  return n;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz_support::Input input(data, size);
+  const std::uint8_t flags = input.Byte();
+  const std::string profile = input.Field();
+  std::vector<std::string> args = SplitArguments(input.Rest());
+
+  const std::string& folder = fuzz_support::ScratchFolder();
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const std::string& profilePath = fuzz_support::ScratchFile();
+  if (!(flags & 1)) fuzz_support::WriteFile(profilePath, profile);
+
+  const std::size_t file = FileArgument(args);
+  if (file < args.size()) {
+    std::string name = args[file];
+    for (char& c : name)
+      if (c == '/') c = '_';
+    args[file] = folder + "/" + name;
+  }
+  std::vector<std::u16string> wide;
+  for (const std::string& arg : args) wide.push_back(text::FromUtf8(arg));
+
+  profilectl::ToolOutput output;
+  const int status = profilectl::RunTesvarTool(wide, output);
+
+  std::string shown;
+  for (const std::string& arg : args) shown += " " + Escaped(arg);
+  FUZZ_CHECK(status == 0 || status == 1 || status == 2 || status == 64, "exit status " + std::to_string(status) + shown);
+  if (status == 64) {
+    FUZZ_CHECK(output.out.empty() && output.err.starts_with("tesvar: ") &&
+                   output.err.find("usage: tesvar") != std::string::npos,
+               "a usage mistake without the usage:" + shown);
+  }
+  if (status == 2) FUZZ_CHECK(output.err.find("error ") != std::string::npos, "an error without its number:" + shown);
+  FUZZ_CHECK(text::ToUtf8(text::FromUtf8(output.out)) == output.out, "standard output is not UTF-8:" + shown);
+
+  const std::string command = file + 1 < args.size() ? args[file + 1] : std::string();
+  if (status == 0 && command == "load")
+    FUZZ_CHECK(output.out.ends_with('\n') && output.out.find('\n') + 1 == output.out.size(),
+               "a load printed other than one line:" + shown);
+  if (status != 64 && (command == "load" || command == "has-section" || command == "has-key")) {
+    const bool exists = fuzz_support::FileExists(profilePath);
+    FUZZ_CHECK(exists == !(flags & 1), "a read created or removed the file:" + shown);
+    if (exists) FUZZ_CHECK(fuzz_support::ReadFile(profilePath) == profile, "a read changed the file:" + shown);
+  }
+  FUZZ_CHECK(FilesIn(folder) <= 2, "files other than the named one appeared:" + shown);
+  return 0;
+}
