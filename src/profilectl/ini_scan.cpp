@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -260,7 +261,9 @@ class ScanSource {
 class LineStream {
  public:
   LineStream(ScanSource reader, std::size_t longestPattern)
-      : reader_(std::move(reader)), buffer_(std::max(kBufferSize, 2 * (longestPattern + 3))) {}
+      : reader_(std::move(reader)),
+        size_(std::max(kBufferSize, 2 * (longestPattern + 3))),
+        buffer_(std::make_unique_for_overwrite<char[]>(size_)) {}
 
   // Moves to just after the first line that equals `header`; false when no line does.
   // Only lines that start with its "[" can match, and "[" is rare outside headers, so
@@ -268,7 +271,7 @@ class LineStream {
   Outcome<bool> SkipPastHeader(std::string_view header) {
     std::size_t from = pos_;
     for (;;) {
-      const char* data = buffer_.data();
+      const char* data = buffer_.get();
       const void* hit = std::memchr(data + from, '[', end_ - from);
       if (hit == nullptr) {
         if (eof_) return false;
@@ -303,10 +306,10 @@ class LineStream {
     std::size_t bracket = kNone;
     std::size_t match = kNone;
     for (;;) {
-      const std::string_view window(buffer_.data() + from, end_ - from);
+      const std::string_view window(buffer_.get() + from, end_ - from);
       if (bracket == kNone || bracket < from) {
         const void* hit = std::memchr(window.data(), '[', window.size());
-        bracket = hit ? static_cast<const char*>(hit) - buffer_.data() : kNone;
+        bracket = hit ? static_cast<const char*>(hit) - buffer_.get() : kNone;
       }
       if (match == kNone || match < from) {
         const std::size_t hit = Find(window, prefix);
@@ -341,7 +344,7 @@ class LineStream {
         if (auto filled = Refill(end_); !filled) return std::unexpected(filled.error());
         continue;
       }
-      const char* data = buffer_.data();
+      const char* data = buffer_.get();
       if (afterCr_) {
         afterCr_ = false;
         if (data[pos_] == '\n') {
@@ -366,7 +369,7 @@ class LineStream {
   // A line starts at the file's start and after CR or CR LF; a lone LF is inside a line,
   // and the LF of a CR LF is no line's start.
   bool StartsLine(std::size_t at) const {
-    const char* data = buffer_.data();
+    const char* data = buffer_.get();
     if (at == 0) return windowAtFileStart_;
     if (data[at - 1] == '\r') return data[at] != '\n';
     return at >= 2 && data[at - 1] == '\n' && data[at - 2] == '\r';
@@ -374,12 +377,12 @@ class LineStream {
 
   // Drops the bytes before `keepFrom` and reads more behind the rest.
   Outcome<void> Refill(std::size_t keepFrom) {
-    char* data = buffer_.data();
+    char* data = buffer_.get();
     std::memmove(data, data + keepFrom, end_ - keepFrom);
     end_ -= keepFrom;
     pos_ = pos_ > keepFrom ? pos_ - keepFrom : 0;
     if (keepFrom > 0) windowAtFileStart_ = false;
-    auto n = reader_.Read(data + end_, buffer_.size() - end_);
+    auto n = reader_.Read(data + end_, size_ - end_);
     if (!n) return std::unexpected(FromFileError(n.error()));
     if (*n == 0) eof_ = true;
     end_ += *n;
@@ -387,7 +390,9 @@ class LineStream {
   }
 
   ScanSource reader_;
-  std::vector<char> buffer_;
+  // Left uninitialized: a scan of a small file touches only the pages it reads into.
+  std::size_t size_;
+  std::unique_ptr<char[]> buffer_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool eof_ = false;
