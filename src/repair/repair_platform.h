@@ -14,14 +14,6 @@
 
 namespace repair {
 
-// Win32 MessageBox styles and answers the run uses.
-inline constexpr int kMbIconCritical = 16;           // MB_OK | MB_ICONHAND
-inline constexpr int kMbInformation = 64;            // MB_OK | MB_ICONINFORMATION
-inline constexpr int kMbYesNoInformation = 68;       // MB_YESNO | MB_ICONINFORMATION
-inline constexpr int kIdYes = 6;                     // IDYES
-// The show-window state of every process the run starts (SW_SHOWMINIMIZED).
-inline constexpr int kShowMinimized = 2;
-
 // The main window's part: a modal message box, Command1(0) and Option1(0).
 class RepairWindow {
  public:
@@ -68,9 +60,5 @@ class RepairPlatform {
   virtual std::unique_ptr<StartedProcess> StartProcess(std::u16string_view commandLine, int showWindow) = 0;
   virtual Clock::time_point Now() = 0;
 };
-
-// The folder part of an executable's full path, as Windows reports folders: without a
-// trailing backslash, except at a drive root ("C:\Mendora.exe" gives "C:\").
-std::u16string FolderOfModule(std::u16string_view moduleFileName);
 
 }  // namespace repair

@@ -1,15 +1,13 @@
 #include "repair/win32_platform.h"
 
 #include <algorithm>
-#include <new>
-#include <vector>
 
+#include "win32/message_box.h"
+#include "win32/module.h"
 #include "win32/process.h"
 
 namespace repair {
 namespace {
-
-const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 class Win32Process final : public StartedProcess {
  public:
@@ -32,7 +30,7 @@ class Win32RepairPlatform final : public RepairPlatform {
   std::u16string ApplicationFolder() override {
     std::u16string folder;
     // Without it every source is missing, and the report says so.
-    if (FAILED(GetApplicationFolder(folder))) folder.clear();
+    if (FAILED(win::GetApplicationFolder(folder))) folder.clear();
     return folder;
   }
 
@@ -42,7 +40,7 @@ class Win32RepairPlatform final : public RepairPlatform {
 
   std::optional<FileVersion> ReadFileVersion(const fileio::Path& path) override {
     FileVersion version = 0;
-    if (FAILED(GetFileVersion(path, version))) return std::nullopt;
+    if (FAILED(win::GetFileVersion(path, version))) return std::nullopt;
     return version;
   }
 
@@ -57,45 +55,10 @@ class Win32RepairPlatform final : public RepairPlatform {
 
 }  // namespace
 
-HRESULT GetApplicationFolder(std::u16string& folder) noexcept try {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    RETURN_LAST_ERROR_IF(n == 0);
-    if (n < buffer.size()) {
-      folder = FolderOfModule(std::u16string_view(reinterpret_cast<const char16_t*>(buffer.data()), n));
-      return S_OK;
-    }
-    RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), buffer.size() >= 32768);
-    buffer.resize(buffer.size() * 2);
-  }
-} catch (const std::bad_alloc&) {
-  return E_OUTOFMEMORY;
-}
-
-HRESULT GetFileVersion(const fileio::Path& path, FileVersion& version) noexcept {
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(Wide(path), &ignored);
-  RETURN_LAST_ERROR_IF(size == 0);
-  std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[size]);
-  RETURN_HR_IF(E_OUTOFMEMORY, !data);
-  RETURN_LAST_ERROR_IF(!GetFileVersionInfoW(Wide(path), 0, size, data.get()));
-  void* fixed = nullptr;
-  UINT length = 0;
-  RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_RESOURCE_TYPE_NOT_FOUND),
-               !VerQueryValueW(data.get(), L"\\", &fixed, &length) || length < sizeof(VS_FIXEDFILEINFO));
-  const auto* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
-  RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_RESOURCE_TYPE_NOT_FOUND), info->dwSignature != VS_FFI_SIGNATURE);
-  version = (FileVersion{info->dwFileVersionMS} << 32) | info->dwFileVersionLS;
-  return S_OK;
-}
-
 std::unique_ptr<RepairPlatform> MakeWin32RepairPlatform() { return std::make_unique<Win32RepairPlatform>(); }
 
 int Win32RepairWindow::ShowMessage(std::u16string_view text, std::u16string_view title, int style) {
-  const std::u16string ownText(text);
-  const std::u16string ownTitle(title);
-  return MessageBoxW(owner_, Wide(ownText), Wide(ownTitle), static_cast<UINT>(style));
+  return win::ShowMessageBox(owner_, text, title, style);
 }
 
 void Win32RepairWindow::SetCommand1Enabled(bool enabled) { EnableWindow(command1_, enabled ? TRUE : FALSE); }

@@ -1,6 +1,7 @@
 #pragma once
 // The Win32 side of the repair run: process start, application folder, version
-// resources, and the window's message box and controls.
+// resources (all from the toolbox in src/win32), and the window's message box and
+// controls.
 
 #include <windows.h>
 
@@ -13,12 +14,6 @@
 #include "win32/raii.h"
 
 namespace repair {
-
-// The folder of the running executable from GetModuleFileNameW (see FolderOfModule).
-[[nodiscard]] HRESULT GetApplicationFolder(std::u16string& folder) noexcept;
-
-// The file version (VS_FIXEDFILEINFO) of the file's version resource.
-[[nodiscard]] HRESULT GetFileVersion(const fileio::Path& path, FileVersion& version) noexcept;
 
 // The platform binding the repair tool runs with.
 std::unique_ptr<RepairPlatform> MakeWin32RepairPlatform();

@@ -20,6 +20,7 @@
 #include "repair/win32_platform.h"
 #include "update/version_check.h"
 #include "update/win32_platform.h"
+#include "win32/raii.h"
 #include "window/menu_commands.h"
 
 namespace window {
@@ -64,8 +65,8 @@ class Form1 final : public update::CheckWindow, public MenuHost {
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
   int dpi_ = 96;
-  HFONT defaultFont_ = nullptr;
-  HFONT fontA_ = nullptr;
+  win::unique_hfont defaultFont_;
+  win::unique_hfont fontA_;
   HCURSOR hand_ = nullptr;
   std::array<HWND, 6> controls_{};  // by id, from ids::kFrame1
 

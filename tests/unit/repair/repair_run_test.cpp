@@ -12,6 +12,7 @@
 #include "repair/component_table.h"
 #include "repair/repair_report.h"
 #include "text/codepage.h"
+#include "win32/values.h"
 
 namespace repair {
 namespace {
@@ -40,7 +41,7 @@ struct FakeWindow : RepairWindow {
   bool Option1Selected() override { return option1; }
 
   Log& log;
-  std::deque<int> answers{kIdYes};
+  std::deque<int> answers{win::kIdYes};
   bool option1 = false;
   std::vector<std::string> texts;
 };
@@ -153,7 +154,7 @@ TEST_F(RepairRun, EachTargetRunsItsTableInOrder) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.success);
     log.clear();
-    window.answers = {kIdYes};
+    window.answers = {win::kIdYes};
     window.option1 = c.option1;
     Run();
     // Each row: its copy, then its registration started minimized; the registrations
@@ -180,7 +181,7 @@ TEST_F(RepairRun, ApplicationFolderIsUsedAsReported) {
                         Case{u"\\\\server\\share", "copy \\\\server\\share\\ocx\\EFMTIcn.ocx -> C:\\WINDOWS\\SysWOW64/EFMTIcn.ocx"},
                         Case{u"", "copy \\ocx\\EFMTIcn.ocx -> C:\\WINDOWS\\SysWOW64/EFMTIcn.ocx"}}) {
     log.clear();
-    window.answers = {kIdYes};
+    window.answers = {win::kIdYes};
     platform.folder = c.folder;
     Run();
     ASSERT_FALSE(Only("copy ").empty());
@@ -262,7 +263,7 @@ TEST_F(RepairRun, ARunAfterAFailedRunStartsAfresh) {
   Run();
   EXPECT_EQ(log.end()[-2], "box 16 提示");
   platform.copy = nullptr;
-  window.answers = {kIdYes};
+  window.answers = {win::kIdYes};
   log.clear();
   Run();
   EXPECT_EQ(Only("copy ").size(), 12u);
@@ -289,7 +290,7 @@ TEST_F(RepairRun, NeverDowngradesAComponent) {
                         Case{"neither has one", std::nullopt, std::nullopt, true}}) {
     SCOPED_TRACE(c.name);
     log.clear();
-    window.answers = {kIdYes};
+    window.answers = {win::kIdYes};
     window.option1 = true;
     platform.versions.clear();
     if (c.installed) platform.versions[destination] = *c.installed;
@@ -314,7 +315,7 @@ TEST(FolderOfModule, KeepsTheBackslashOnlyAtADriveRoot) {
                         Case{u"\\\\server\\share\\Mendora.exe", u"\\\\server\\share"},
                         Case{u"\\\\?\\C:\\Tools\\Mendora.exe", u"\\\\?\\C:\\Tools"},
                         Case{u"Mendora.exe", u""}}) {
-    EXPECT_TRUE(FolderOfModule(c.module) == c.folder) << U8(c.module);
+    EXPECT_TRUE(fileio::FolderOfModule(c.module) == c.folder) << U8(c.module);
   }
 }
 

@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "repair/component_table.h"
+#include "win32/module.h"
 #include "win32/process.h"
+#include "win32/values.h"
 #include "repair/repair_run.h"
 #include "repair/win32_platform.h"
 #include "support/temp_dir.h"
@@ -334,7 +336,7 @@ TEST(ApplicationFolder, NoTrailingBackslashExceptAtADriveRoot) {
       commandLine.append(Path16(part));
       commandLine.push_back(u'"');
     }
-    ASSERT_EQ(win::StartProcessShown(commandLine, kShowMinimized, &process), S_OK);
+    ASSERT_EQ(win::StartProcessShown(commandLine, win::kShowMinimized, &process), S_OK);
     ASSERT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
     DWORD code = 1;
     GetExitCodeProcess(process.get(), &code);
@@ -345,13 +347,13 @@ TEST(ApplicationFolder, NoTrailingBackslashExceptAtADriveRoot) {
   }
   // The test program's own folder, from the same binding.
   std::u16string own;
-  ASSERT_EQ(GetApplicationFolder(own), S_OK);
+  ASSERT_EQ(win::GetApplicationFolder(own), S_OK);
   EXPECT_EQ(own, Path16(ProgramFolder()));
 }
 
 TEST(StartProcessShown, ReportsAProgramThatCannotBeStarted) {
   win::unique_handle process;
-  EXPECT_TRUE(FAILED(win::StartProcessShown(u"no-such-program-anywhere.exe /s", kShowMinimized, &process)));
+  EXPECT_TRUE(FAILED(win::StartProcessShown(u"no-such-program-anywhere.exe /s", win::kShowMinimized, &process)));
   EXPECT_FALSE(process);
 }
 

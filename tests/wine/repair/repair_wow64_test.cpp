@@ -25,6 +25,7 @@
 #include "repair/win32_platform.h"
 #include "support/temp_dir.h"
 #include "win32/raii.h"
+#include "win32/values.h"
 #include "wine_files.h"
 
 namespace repair {
@@ -66,7 +67,7 @@ class ConfirmingWindow final : public RepairWindow {
  public:
   explicit ConfirmingWindow(bool option1Selected) : option1Selected_(option1Selected) {}
   int ShowMessage(std::u16string_view text, std::u16string_view, int style) override {
-    if (style == kMbYesNoInformation) return kIdYes;
+    if (style == win::kMbYesNoInformation) return win::kIdYes;
     report = std::wstring(text.begin(), text.end());
     return 1;
   }
