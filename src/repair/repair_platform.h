@@ -1,7 +1,7 @@
 #pragma once
-// What the repair run needs from its surroundings. The main window lends the message
-// box and its two controls; the platform binding (Win32, or fakes in tests) provides
-// the rest. Each seam is small so that a fake is a few lines.
+// What the repair run needs from its surroundings. The main window lends its message
+// box; the platform binding (Win32, or fakes in tests) provides the rest. Each seam is
+// small so that a fake is a few lines.
 
 #include <chrono>
 #include <cstdint>
@@ -14,15 +14,12 @@
 
 namespace repair {
 
-// The main window's part: a modal message box, Command1(0) and Option1(0).
-class RepairWindow {
+// The main window's message box.
+class Prompter {
  public:
-  virtual ~RepairWindow() = default;
+  virtual ~Prompter() = default;
   // Shows a modal message box and returns the button pressed (IDYES = 6, ...).
   virtual int ShowMessage(std::u16string_view text, std::u16string_view title, int style) = 0;
-  virtual void SetCommand1Enabled(bool enabled) = 0;
-  // Whether Option1(0) "32位系统" is selected.
-  virtual bool Option1Selected() = 0;
 };
 
 // A process the run started. Dropping it closes its handle; the process runs on.

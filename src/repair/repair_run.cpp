@@ -38,16 +38,13 @@ struct NumberedFailure {
   RowFailure failure;
 };
 
-RepairTarget ChosenTarget(RepairWindow& window) {
-  return window.Option1Selected() ? RepairTarget::System32 : RepairTarget::SysWOW64;
-}
-
 }  // namespace
 
-void RunRepair(RepairWindow& window, RepairPlatform& platform) {
-  if (window.ShowMessage(kConfirmText, kConfirmTitle, win::kMbYesNoInformation) != win::kIdYes) return;
-  window.SetCommand1Enabled(false);
-  const RepairTarget target = ChosenTarget(window);
+bool ConfirmRepair(Prompter& prompter) {
+  return prompter.ShowMessage(kConfirmText, kConfirmTitle, win::kMbYesNoInformation) == win::kIdYes;
+}
+
+void RunRepair(RepairTarget target, Prompter& prompter, RepairPlatform& platform) {
   const std::u16string folder = platform.ApplicationFolder();
 
   std::vector<NumberedFailure> failures;
@@ -85,16 +82,15 @@ void RunRepair(RepairWindow& window, RepairPlatform& platform) {
   }
 
   if (failures.empty()) {
-    window.ShowMessage(SuccessMessage(target), kReportTitle, win::kMbInformation);
+    prompter.ShowMessage(SuccessMessage(target), kReportTitle, win::kMbInformation);
   } else {
     // Row order; within a row the copy comes before the registration.
     std::stable_sort(failures.begin(), failures.end(),
                      [](const NumberedFailure& a, const NumberedFailure& b) { return a.row < b.row; });
     std::vector<RowFailure> listed;
     for (auto& numbered : failures) listed.push_back(std::move(numbered.failure));
-    window.ShowMessage(FailureReport(target, listed), kReportTitle, win::kMbCritical);
+    prompter.ShowMessage(FailureReport(target, listed), kReportTitle, win::kMbCritical);
   }
-  window.SetCommand1Enabled(true);
 }
 
 }  // namespace repair

@@ -167,7 +167,7 @@ HRESULT Form1::CreateControls() noexcept {
   SendMessageW(Control(ids::kOption1_1), BM_SETCHECK, BST_CHECKED, 0);
   FitLabelToText(Control(ids::kLabel2));
 
-  repairWindow_.emplace(hwnd_, Control(ids::kCommand1_0), Control(ids::kOption1_0));
+  repairPrompter_.emplace(hwnd_);
   checkPlatform_.emplace(hwnd_);
   check_.emplace(*checkPlatform_, *this);
   return S_OK;
@@ -255,7 +255,7 @@ void Form1::OnCommand(int id, int code) {
   switch (id) {
     case ids::kCommand1_0:
       // A disabled button takes no click, whatever reaches it.
-      if (code == BN_CLICKED && IsWindowEnabled(Control(ids::kCommand1_0))) repair::RunRepair(*repairWindow_, *repairPlatform_);
+      if (code == BN_CLICKED && IsWindowEnabled(Control(ids::kCommand1_0))) OnRepairClick();
       break;
     case ids::kMenuSm: ShowHelp(*this); break;
     case ids::kMenuKsv: OpenBrandSite(*this); break;
@@ -263,6 +263,18 @@ void Form1::OnCommand(int id, int code) {
     case ids::kMenuEndd: Exit(*this); break;
     default: break;
   }
+}
+
+// The click of Command1(0): after the confirmation, the run for the chosen system with
+// the button disabled until the report has been closed. Declined, nothing changes.
+void Form1::OnRepairClick() {
+  if (!repair::ConfirmRepair(*repairPrompter_)) return;
+  HWND button = Control(ids::kCommand1_0);
+  EnableWindow(button, FALSE);
+  const bool system32 = SendMessageW(Control(ids::kOption1_0), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  repair::RunRepair(system32 ? repair::RepairTarget::System32 : repair::RepairTarget::SysWOW64, *repairPrompter_,
+                    *repairPlatform_);
+  EnableWindow(button, TRUE);
 }
 
 bool Form1::OnSetCursor(HWND over) {

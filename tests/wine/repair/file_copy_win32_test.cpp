@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "repair/file_copy.h"
-#include "repair/win32_platform.h"
+#include "repair/repair_win32_binding.h"
 #include "win32/module.h"
 #include "support/temp_dir.h"
 #include "wine_files.h"

@@ -1,4 +1,4 @@
-#include "repair/win32_platform.h"
+#include "repair/repair_win32_binding.h"
 
 #include <algorithm>
 
@@ -57,12 +57,8 @@ class Win32RepairPlatform final : public RepairPlatform {
 
 std::unique_ptr<RepairPlatform> MakeWin32RepairPlatform() { return std::make_unique<Win32RepairPlatform>(); }
 
-int Win32RepairWindow::ShowMessage(std::u16string_view text, std::u16string_view title, int style) {
+int Win32Prompter::ShowMessage(std::u16string_view text, std::u16string_view title, int style) {
   return win::ShowMessageBox(owner_, text, title, style);
 }
-
-void Win32RepairWindow::SetCommand1Enabled(bool enabled) { EnableWindow(command1_, enabled ? TRUE : FALSE); }
-
-bool Win32RepairWindow::Option1Selected() { return SendMessageW(option1_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 }  // namespace repair

@@ -1,4 +1,4 @@
-#include "update/win32_platform.h"
+#include "update/update_win32_binding.h"
 
 #include <string>
 

@@ -1,7 +1,6 @@
 #pragma once
 // The Win32 side of the repair run: process start, application folder, version
-// resources (all from the toolbox in src/win32), and the window's message box and
-// controls.
+// resources (all from the toolbox in src/win32), and the window's message box.
 
 #include <windows.h>
 
@@ -18,21 +17,15 @@ namespace repair {
 // The platform binding the repair tool runs with.
 std::unique_ptr<RepairPlatform> MakeWin32RepairPlatform();
 
-// The main window's part, over its real controls: MessageBoxW owned by `owner`,
-// EnableWindow of `command1`, BM_GETCHECK of `option1`.
-class Win32RepairWindow final : public RepairWindow {
+// The main window's message box: MessageBoxW owned by `owner`.
+class Win32Prompter final : public Prompter {
  public:
-  Win32RepairWindow(HWND owner, HWND command1, HWND option1) noexcept
-      : owner_(owner), command1_(command1), option1_(option1) {}
+  explicit Win32Prompter(HWND owner) noexcept : owner_(owner) {}
 
   int ShowMessage(std::u16string_view text, std::u16string_view title, int style) override;
-  void SetCommand1Enabled(bool enabled) override;
-  bool Option1Selected() override;
 
  private:
   HWND owner_;
-  HWND command1_;
-  HWND option1_;
 };
 
 }  // namespace repair
