@@ -4,13 +4,14 @@
 #include <utility>
 
 #include "fileio/file_io.h"
+#include "win32/wide.h"
 
 namespace fileio {
 namespace {
 
 const std::intptr_t kClosed = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
 
-const wchar_t* Wide(const Path& path) { return reinterpret_cast<const wchar_t*>(path.c_str()); }
+using win::Wide;
 HANDLE Native(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 bool IsDirectory(const Path& path) {
@@ -26,7 +27,6 @@ Error FromLastError(const Path& path, DWORD code = GetLastError()) {
                                                                                            : error;
 }
 
-bool IsUsableName(const Path& path) { return !path.empty() && path.find(u'\0') == Path::npos; }
 
 Result<HANDLE> OpenFile(const Path& path, DWORD access, DWORD disposition) {
   if (!IsUsableName(path)) return std::unexpected(Error::kBadName);
@@ -121,7 +121,7 @@ Status ReplaceContent(const Path& path, std::string_view content, bool durable) 
   wchar_t temp[MAX_PATH];
   const Path folder = FolderOf(path);
   if (GetTempFileNameW(Wide(folder), L"tmp", 0, temp) == 0) return std::unexpected(FromLastError(folder));
-  const Path tempPath(reinterpret_cast<const char16_t*>(temp));
+  const Path tempPath(win::Utf16View(temp));
 
   Status status;
   HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

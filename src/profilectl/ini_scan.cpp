@@ -420,6 +420,8 @@ bool IsSectionLine(std::string_view line) {
   return facts.IsSectionLine();
 }
 
+namespace {
+
 // The ANSI form of the section's header line; nothing when the code page cannot hold
 // the name or the name holds a CR, which ends a line: such a name cannot stand in a
 // header line of the file.
@@ -431,6 +433,8 @@ std::optional<std::string> HeaderLine(std::u16string_view section) {
   line.append(1, '[').append(*name).append(1, ']');
   return line;
 }
+
+}  // namespace
 
 Outcome<bool> SectionExists(const fileio::Path& path, std::u16string_view section) {
   const auto header = HeaderLine(section);

@@ -49,7 +49,6 @@ std::unexpected<CopyFailure> FailErrno(Side side, int code = errno) noexcept {
   return Fail(side, fileio::ErrorFromSystem(code));
 }
 
-bool IsUsableName(const fileio::Path& path) { return !path.empty() && path.find(u'\0') == fileio::Path::npos; }
 
 // Reads up to `size` bytes at `offset`, fewer only at the end of the file.
 ssize_t ReadAt(int fd, char* buffer, std::size_t size, off_t offset) {
@@ -141,8 +140,8 @@ CopyStatus CheckSourceUnchanged(int source, const struct stat& atOpen, off_t cop
 }
 
 CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileName) {
-  if (!IsUsableName(SouFileName)) return Fail(Side::kSource, Error::kBadName);
-  if (!IsUsableName(DestFileName)) return Fail(Side::kDestination, Error::kBadName);
+  if (!fileio::IsUsableName(SouFileName)) return Fail(Side::kSource, Error::kBadName);
+  if (!fileio::IsUsableName(DestFileName)) return Fail(Side::kDestination, Error::kBadName);
   const std::string sourcePath = text::ToUtf8(SouFileName);
   const std::string destination = text::ToUtf8(DestFileName);
 

@@ -8,6 +8,7 @@
 
 #include "repair/file_copy.h"
 #include "win32/raii.h"
+#include "win32/wide.h"
 
 namespace repair {
 namespace {
@@ -18,14 +19,13 @@ using win::unique_handle;
 
 constexpr DWORD kChunk = 1u << 20;
 
-const wchar_t* Wide(const fileio::Path& path) { return reinterpret_cast<const wchar_t*>(path.c_str()); }
+using win::Wide;
 
 std::unexpected<CopyFailure> Fail(Side side, Error error) noexcept { return std::unexpected(CopyFailure{side, error}); }
 std::unexpected<CopyFailure> FailLastError(Side side, DWORD code = GetLastError()) noexcept {
   return Fail(side, fileio::ErrorFromSystem(code));
 }
 
-bool IsUsableName(const fileio::Path& path) { return !path.empty() && path.find(u'\0') == fileio::Path::npos; }
 
 // Reads up to `size` bytes, fewer only at the end of the file; -1 on failure.
 long long ReadFull(HANDLE file, char* buffer, std::size_t size) {
@@ -115,8 +115,8 @@ Error ReplaceError(const fileio::Path& destination, DWORD code) {
 }
 
 CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileName) {
-  if (!IsUsableName(SouFileName)) return Fail(Side::kSource, Error::kBadName);
-  if (!IsUsableName(DestFileName)) return Fail(Side::kDestination, Error::kBadName);
+  if (!fileio::IsUsableName(SouFileName)) return Fail(Side::kSource, Error::kBadName);
+  if (!fileio::IsUsableName(DestFileName)) return Fail(Side::kDestination, Error::kBadName);
 
   auto source = OpenSource(SouFileName);
   if (!source) return std::unexpected(source.error());

@@ -1,7 +1,7 @@
 #pragma once
-// What the repair run needs from its surroundings. The main window lends the message
-// box and its two controls; the platform binding (Win32, or fakes in tests) provides
-// the rest. Each seam is small so that a fake is a few lines.
+// What the repair run needs from its surroundings. The main window lends its message
+// box; the platform binding (Win32, or fakes in tests) provides the rest. Each seam is
+// small so that a fake is a few lines.
 
 #include <chrono>
 #include <cstdint>
@@ -14,23 +14,12 @@
 
 namespace repair {
 
-// Win32 MessageBox styles and answers the run uses.
-inline constexpr int kMbIconCritical = 16;           // MB_OK | MB_ICONHAND
-inline constexpr int kMbInformation = 64;            // MB_OK | MB_ICONINFORMATION
-inline constexpr int kMbYesNoInformation = 68;       // MB_YESNO | MB_ICONINFORMATION
-inline constexpr int kIdYes = 6;                     // IDYES
-// The show-window state of every process the run starts (SW_SHOWMINIMIZED).
-inline constexpr int kShowMinimized = 2;
-
-// The main window's part: a modal message box, Command1(0) and Option1(0).
-class RepairWindow {
+// The main window's message box.
+class Prompter {
  public:
-  virtual ~RepairWindow() = default;
+  virtual ~Prompter() = default;
   // Shows a modal message box and returns the button pressed (IDYES = 6, ...).
   virtual int ShowMessage(std::u16string_view text, std::u16string_view title, int style) = 0;
-  virtual void SetCommand1Enabled(bool enabled) = 0;
-  // Whether Option1(0) "32位系统" is selected.
-  virtual bool Option1Selected() = 0;
 };
 
 // A process the run started. Dropping it closes its handle; the process runs on.
@@ -68,9 +57,5 @@ class RepairPlatform {
   virtual std::unique_ptr<StartedProcess> StartProcess(std::u16string_view commandLine, int showWindow) = 0;
   virtual Clock::time_point Now() = 0;
 };
-
-// The folder part of an executable's full path, as Windows reports folders: without a
-// trailing backslash, except at a drive root ("C:\Mendora.exe" gives "C:\").
-std::u16string FolderOfModule(std::u16string_view moduleFileName);
 
 }  // namespace repair

@@ -6,6 +6,7 @@
 
 #include "repair/component_table.h"
 #include "repair/repair_report.h"
+#include "win32/values.h"
 
 namespace repair {
 namespace {
@@ -37,24 +38,13 @@ struct NumberedFailure {
   RowFailure failure;
 };
 
-RepairTarget ChosenTarget(RepairWindow& window) {
-  return window.Option1Selected() ? RepairTarget::System32 : RepairTarget::SysWOW64;
-}
-
 }  // namespace
 
-std::u16string FolderOfModule(std::u16string_view moduleFileName) {
-  const auto cut = moduleFileName.find_last_of(u"\\/");
-  if (cut == std::u16string_view::npos) return std::u16string();
-  // "C:\Mendora.exe": the folder is the root "C:\", which keeps its backslash.
-  if (cut == 2 && moduleFileName[1] == u':') return std::u16string(moduleFileName.substr(0, 3));
-  return std::u16string(moduleFileName.substr(0, cut));
+bool ConfirmRepair(Prompter& prompter) {
+  return prompter.ShowMessage(kConfirmText, kConfirmTitle, win::kMbYesNoInformation) == win::kIdYes;
 }
 
-void RunRepair(RepairWindow& window, RepairPlatform& platform) {
-  if (window.ShowMessage(kConfirmText, kConfirmTitle, kMbYesNoInformation) != kIdYes) return;
-  window.SetCommand1Enabled(false);
-  const RepairTarget target = ChosenTarget(window);
+void RunRepair(RepairTarget target, Prompter& prompter, RepairPlatform& platform) {
   const std::u16string folder = platform.ApplicationFolder();
 
   std::vector<NumberedFailure> failures;
@@ -71,7 +61,7 @@ void RunRepair(RepairWindow& window, RepairPlatform& platform) {
         failures.push_back({row, {file, CopyFailureReason(copied.error())}});
     }
     if (entry.RegisterCommand) {
-      if (auto process = platform.StartProcess(*entry.RegisterCommand, kShowMinimized))
+      if (auto process = platform.StartProcess(*entry.RegisterCommand, win::kShowMinimized))
         registrations.push_back({row, std::move(file), std::move(process)});
       else
         failures.push_back({row, {std::move(file), FailureReason::kNotStarted}});
@@ -92,16 +82,15 @@ void RunRepair(RepairWindow& window, RepairPlatform& platform) {
   }
 
   if (failures.empty()) {
-    window.ShowMessage(SuccessMessage(target), kReportTitle, kMbInformation);
+    prompter.ShowMessage(SuccessMessage(target), kReportTitle, win::kMbInformation);
   } else {
     // Row order; within a row the copy comes before the registration.
     std::stable_sort(failures.begin(), failures.end(),
                      [](const NumberedFailure& a, const NumberedFailure& b) { return a.row < b.row; });
     std::vector<RowFailure> listed;
     for (auto& numbered : failures) listed.push_back(std::move(numbered.failure));
-    window.ShowMessage(FailureReport(target, listed), kReportTitle, kMbIconCritical);
+    prompter.ShowMessage(FailureReport(target, listed), kReportTitle, win::kMbCritical);
   }
-  window.SetCommand1Enabled(true);
 }
 
 }  // namespace repair

@@ -1,11 +1,13 @@
 #pragma once
-// RunRepair: the click of Command1(0). One synchronous run on the user-interface
-// thread: confirm, disable the button, copy and register every row of the chosen
-// table, wait for the registrations, report, enable the button.
+// The repair behind Command1(0), without the window: ConfirmRepair asks, RunRepair
+// copies and registers every row of the target's table, waits for the registrations
+// and reports. One synchronous run on the user-interface thread. The window chooses
+// the target (Option1) and keeps Command1(0) disabled around RunRepair.
 
 #include <chrono>
 #include <string_view>
 
+#include "repair/component_table.h"
 #include "repair/repair_platform.h"
 
 namespace repair {
@@ -17,6 +19,10 @@ inline constexpr std::u16string_view kReportTitle = u"提示";
 // How long, in all, the run waits for the registrations it started after the last row.
 inline constexpr std::chrono::seconds kRegistrationWait{60};
 
-void RunRepair(RepairWindow& window, RepairPlatform& platform);
+// The confirmation; true when the answer is Yes.
+bool ConfirmRepair(Prompter& prompter);
+
+// The run after a confirmation.
+void RunRepair(RepairTarget target, Prompter& prompter, RepairPlatform& platform);
 
 }  // namespace repair

@@ -2,13 +2,14 @@
 #include <windows.h>
 
 #include "text/codepage.h"
+#include "win32/wide.h"
 
 namespace text {
 namespace {
 
 std::string Encode(std::u16string_view text, BOOL* lossy) {
   if (text.empty()) return {};
-  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+  const wchar_t* wide = win::WideView(text).data();
   const int count = static_cast<int>(text.size());
   const int size = WideCharToMultiByte(CP_ACP, 0, wide, count, nullptr, 0, nullptr, lossy);
   std::string out(static_cast<std::size_t>(size), '\0');
@@ -32,7 +33,7 @@ std::u16string FromAnsi(std::string_view bytes) {
   const int count = static_cast<int>(bytes.size());
   const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, nullptr, 0);
   std::u16string out(static_cast<std::size_t>(size), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, reinterpret_cast<wchar_t*>(out.data()), size);
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, win::WideBuffer(out.data()), size);
   return out;
 }
 

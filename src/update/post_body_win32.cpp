@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "win32/raii.h"
+#include "win32/wide.h"
 #include "update/encode_body.h"
 
 namespace update {
@@ -15,10 +16,6 @@ namespace {
 constexpr LONG kReadyStateComplete = 4;
 // The longest the wait sleeps before it reads readyState again.
 constexpr DWORD kPollInterval = 50;  // ms
-
-std::wstring_view Wide(std::u16string_view text) {
-  return {reinterpret_cast<const wchar_t*>(text.data()), text.size()};
-}
 
 // Calls the member `name` of `object`. `args` are in call order; `result` may be null.
 [[nodiscard]] HRESULT Invoke(IDispatch* object, const wchar_t* name, WORD flags, std::span<VARIANT> args,
@@ -33,14 +30,11 @@ std::wstring_view Wide(std::u16string_view text) {
   for (std::size_t i = 0; i < args.size(); ++i) reversed[args.size() - 1 - i] = args[i];
   DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(args.size()), 0};
 
-  EXCEPINFO exception{};
+  win::unique_excepinfo exception;
   HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, nullptr);
   if (hr == DISP_E_EXCEPTION) {
     if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
     if (FAILED(exception.scode)) hr = exception.scode;
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
   }
   return hr;
 }
@@ -101,7 +95,7 @@ void DispatchWhileWaiting() {
                            std::u16string& response) noexcept try {
   {
     const auto method = win::make_bstr(L"POST");
-    const auto target = win::make_bstr(Wide(url));
+    const auto target = win::make_bstr(win::WideView(url));
     RETURN_HR_IF(E_OUTOFMEMORY, !method.get() || !target.get());
     VARIANT asynchronous;
     VariantInit(&asynchronous);
@@ -120,7 +114,7 @@ void DispatchWhileWaiting() {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   {
     const std::u16string encoded = EncodeBody(data);
-    const auto body = win::make_bstr(Wide(encoded));
+    const auto body = win::make_bstr(win::WideView(encoded));
     RETURN_HR_IF(E_OUTOFMEMORY, !body.get());
     std::array args{BstrArg(body)};
     RETURN_IF_FAILED(CallMethod(request, L"Send", args));
@@ -142,7 +136,7 @@ void DispatchWhileWaiting() {
 
   win::unique_variant text;
   RETURN_IF_FAILED(GetProperty(request, L"responseText", VT_BSTR, text));
-  response.assign(reinterpret_cast<const char16_t*>(text.bstrVal), SysStringLen(text.bstrVal));
+  response.assign(win::Utf16View({text.bstrVal, SysStringLen(text.bstrVal)}));
   return S_OK;
 } catch (const std::bad_alloc&) {
   return E_OUTOFMEMORY;

@@ -1,6 +1,7 @@
 #include "update/version_check.h"
 
 #include "update/version_reply.h"
+#include "win32/values.h"
 
 #if !defined(MENDORA_VERSION_URL) || !defined(MENDORA_DOWNLOAD_BASE)
 #error "MENDORA_VERSION_URL and MENDORA_DOWNLOAD_BASE are set by the build"
@@ -40,7 +41,7 @@ void VersionCheck::Tick() {
 }
 
 VersionCheck::Outcome VersionCheck::Failed() {
-  platform_.Ask(kCheckFailedText, kNoticeTitle, kStyleInformation);
+  platform_.Ask(kCheckFailedText, kNoticeTitle, win::kMbInformation);
   return Outcome::kGoOn;
 }
 
@@ -56,10 +57,10 @@ VersionCheck::Outcome VersionCheck::Run() {
   // declined (D4: a sid unfit for the command line makes the reply malformed).
   if (!reply->sid || !reply->must) return Failed();
 
-  if (platform_.Ask(OfferText(reply->version), kNoticeTitle, kStyleYesNoInformation) == kAnswerYes) {
+  if (platform_.Ask(OfferText(reply->version), kNoticeTitle, win::kMbYesNoInformation) == win::kIdYes) {
     // Without the download page the user would be left with neither the update nor
     // the tool: a page that cannot be opened counts as a failed check.
-    if (!platform_.Start(DownloadCommandLine(*reply->sid), kShowMinimized)) return Failed();
+    if (!platform_.Start(DownloadCommandLine(*reply->sid), win::kShowMinimized)) return Failed();
     return Outcome::kEnd;
   }
   return *reply->must == u"0" ? Outcome::kGoOn : Outcome::kEnd;

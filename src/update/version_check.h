@@ -35,10 +35,6 @@ inline constexpr std::u16string_view kSoftwareId = u"tov";
 
 inline constexpr std::u16string_view kNoticeTitle = u"提示";
 inline constexpr std::u16string_view kCheckFailedText = u"检测失败,请先使用当前版本";
-inline constexpr int kStyleInformation = 0x40;     // MB_ICONINFORMATION, OK
-inline constexpr int kStyleYesNoInformation = 0x44;  // MB_YESNO | MB_ICONINFORMATION
-inline constexpr int kAnswerYes = 6;                // IDYES
-inline constexpr int kShowMinimized = 2;            // SW_SHOWMINIMIZED
 
 // The platform services the check uses.
 class CheckPlatform {

@@ -62,9 +62,7 @@ class unique_any {
 using unique_hkey = unique_any<HKEY, &RegCloseKey>;
 using unique_bstr = unique_any<BSTR, &SysFreeString>;
 using unique_hicon = unique_any<HICON, &DestroyIcon>;
-using unique_hbitmap = unique_any<HBITMAP, &DeleteObject>;
-using unique_hdc = unique_any<HDC, &DeleteDC>;
-using unique_hwnd = unique_any<HWND, &DestroyWindow>;
+using unique_hfont = unique_any<HFONT, &DeleteObject>;
 
 // A BSTR copy of a wide string; null only when out of memory.
 inline unique_bstr make_bstr(std::wstring_view text) {
@@ -163,6 +161,24 @@ class unique_variant : public VARIANT {
     VariantClear(this);
     return this;
   }
+};
+
+// An EXCEPINFO whose strings are freed when it goes.
+class unique_excepinfo : public EXCEPINFO {
+ public:
+  unique_excepinfo() noexcept : EXCEPINFO{} {}
+  unique_excepinfo(const unique_excepinfo&) = delete;
+  unique_excepinfo& operator=(const unique_excepinfo&) = delete;
+  ~unique_excepinfo() { reset(); }
+
+  void reset() noexcept {
+    SysFreeString(bstrSource);
+    SysFreeString(bstrDescription);
+    SysFreeString(bstrHelpFile);
+    static_cast<EXCEPINFO&>(*this) = EXCEPINFO{};
+  }
+  // Hands the strings over to the caller's EXCEPINFO.
+  EXCEPINFO release() noexcept { return std::exchange(static_cast<EXCEPINFO&>(*this), EXCEPINFO{}); }
 };
 
 }  // namespace win

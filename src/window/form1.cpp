@@ -10,8 +10,11 @@
 #include "window/label_fit.h"
 #include "window/resource.h"
 #include "window/skin_loader.h"
+#include "win32/message_box.h"
+#include "win32/module.h"
 #include "win32/process.h"
 #include "win32/screen.h"
+#include "win32/wide.h"
 
 namespace window {
 namespace {
@@ -19,8 +22,7 @@ namespace {
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // fixed single border, no min/max
 constexpr DWORD kExStyle = WS_EX_APPWINDOW;
 
-const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-std::u16string Own(std::u16string_view text) { return std::u16string(text); }
+using win::Wide;
 
 struct MenuItem {
   int id;
@@ -79,8 +81,6 @@ Form1::Form1(HINSTANCE instance) : instance_(instance), repairPlatform_(repair::
 
 Form1::~Form1() {
   if (hwnd_) DestroyWindow(hwnd_);
-  if (fontA_) DeleteObject(fontA_);
-  if (defaultFont_) DeleteObject(defaultFont_);
 }
 
 HRESULT Form1::Create(HINSTANCE instance, int show, std::unique_ptr<Form1>& form) noexcept try {
@@ -133,14 +133,14 @@ HRESULT Form1::CreateControls() noexcept {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-    defaultFont_ = CreateFontIndirectW(&metrics.lfMessageFont);
+    defaultFont_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
   LOGFONTW fontA{};
   fontA.lfHeight = FontHeightForPoints(kFontATenthsOfPoint, dpi_);
   fontA.lfWeight = kFontAWeight;
   fontA.lfCharSet = static_cast<BYTE>(kFontACharSet);
   fontA.lfQuality = DEFAULT_QUALITY;
   std::copy(kFontAFace.begin(), kFontAFace.end(), fontA.lfFaceName);
-  fontA_ = CreateFontIndirectW(&fontA);
+  fontA_.reset(CreateFontIndirectW(&fontA));
   hand_ = LoadCursorW(instance_, MAKEINTRESOURCEW(IDC_HAND_POINTER));
 
   bool firstOption = true;
@@ -155,7 +155,7 @@ HRESULT Form1::CreateControls() noexcept {
                                    instance_, nullptr);
     RETURN_LAST_ERROR_IF(!control);
     controls_.at(static_cast<std::size_t>(item.id - ids::kFrame1)) = control;
-    HFONT font = item.fontA ? fontA_ : defaultFont_;
+    HFONT font = item.fontA ? fontA_.get() : defaultFont_.get();
     if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (item.kind == ControlKind::kFrame) {
       // Frame1 holds controls, but a group box neither passes on what they report nor
@@ -167,7 +167,7 @@ HRESULT Form1::CreateControls() noexcept {
   SendMessageW(Control(ids::kOption1_1), BM_SETCHECK, BST_CHECKED, 0);
   FitLabelToText(Control(ids::kLabel2));
 
-  repairWindow_.emplace(hwnd_, Control(ids::kCommand1_0), Control(ids::kOption1_0));
+  repairPrompter_.emplace(hwnd_);
   checkPlatform_.emplace(hwnd_);
   check_.emplace(*checkPlatform_, *this);
   return S_OK;
@@ -180,12 +180,10 @@ void Form1::Load() {
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, 0);
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, 0);
   std::u16string folder;
-  if (SUCCEEDED(repair::GetApplicationFolder(folder))) AttachSkin(folder);
+  if (SUCCEEDED(win::GetApplicationFolder(folder))) AttachSkin(folder);
   std::u16string self;
-  self.resize(32768);
-  self.resize(GetModuleFileNameW(nullptr, reinterpret_cast<wchar_t*>(self.data()), static_cast<DWORD>(self.size())));
-  repair::FileVersion version = 0;
-  if (SUCCEEDED(repair::GetFileVersion(self, version)))
+  win::FileVersion version = 0;
+  if (SUCCEEDED(win::GetModulePath(nullptr, self)) && SUCCEEDED(win::GetFileVersion(self, version)))
     SetWindowTextW(hwnd_, Wide(CaptionForFileVersion(version)));
 }
 
@@ -257,7 +255,7 @@ void Form1::OnCommand(int id, int code) {
   switch (id) {
     case ids::kCommand1_0:
       // A disabled button takes no click, whatever reaches it.
-      if (code == BN_CLICKED && IsWindowEnabled(Control(ids::kCommand1_0))) repair::RunRepair(*repairWindow_, *repairPlatform_);
+      if (code == BN_CLICKED && IsWindowEnabled(Control(ids::kCommand1_0))) OnRepairClick();
       break;
     case ids::kMenuSm: ShowHelp(*this); break;
     case ids::kMenuKsv: OpenBrandSite(*this); break;
@@ -265,6 +263,18 @@ void Form1::OnCommand(int id, int code) {
     case ids::kMenuEndd: Exit(*this); break;
     default: break;
   }
+}
+
+// The click of Command1(0): after the confirmation, the run for the chosen system with
+// the button disabled until the report has been closed. Declined, nothing changes.
+void Form1::OnRepairClick() {
+  if (!repair::ConfirmRepair(*repairPrompter_)) return;
+  HWND button = Control(ids::kCommand1_0);
+  EnableWindow(button, FALSE);
+  const bool system32 = SendMessageW(Control(ids::kOption1_0), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  repair::RunRepair(system32 ? repair::RepairTarget::System32 : repair::RepairTarget::SysWOW64, *repairPrompter_,
+                    *repairPlatform_);
+  EnableWindow(button, TRUE);
 }
 
 bool Form1::OnSetCursor(HWND over) {
@@ -298,7 +308,7 @@ void Form1::StopTimer() { KillTimer(hwnd_, ids::kTimer2); }
 void Form1::EndProgram() { ExitProcess(0); }
 
 void Form1::ShowMessage(std::u16string_view text, std::u16string_view title, int style) {
-  MessageBoxW(hwnd_, Wide(Own(text)), Wide(Own(title)), static_cast<UINT>(style));
+  win::ShowMessageBox(hwnd_, text, title, style);
 }
 
 void Form1::StartProcess(std::u16string_view commandLine, int showWindow) {
@@ -306,7 +316,7 @@ void Form1::StartProcess(std::u16string_view commandLine, int showWindow) {
   // The user asked for a web site; say which one could not be opened.
   std::u16string text = u"无法打开网页浏览器，请手动访问：\r\n";
   text += commandLine.substr(std::min(commandLine.find(u' ') + 1, commandLine.size()));
-  MessageBoxW(hwnd_, Wide(text), L"提示", MB_OK | MB_ICONEXCLAMATION);
+  win::ShowMessageBox(hwnd_, text, u"提示", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void Form1::CloseWindow() { DestroyWindow(hwnd_); }

@@ -7,7 +7,8 @@
 // four items. Its messages go to HandleMessage, and each handler is one call into the
 // parts it routes to: Command1(0) to the repair run, Timer2 to the version check, the
 // menu items to menu_commands.h. It lends those parts what they need of it: the
-// message boxes, Command1(0), Option1(0), Label2 and Timer2.
+// message boxes, Label2 and Timer2. The repair's target (Option1) and Command1(0)
+// during the run are its own.
 
 #include <windows.h>
 
@@ -17,9 +18,10 @@
 #include <string_view>
 
 #include "repair/repair_platform.h"
-#include "repair/win32_platform.h"
+#include "repair/repair_win32_binding.h"
 #include "update/version_check.h"
-#include "update/win32_platform.h"
+#include "update/update_win32_binding.h"
+#include "win32/raii.h"
 #include "window/menu_commands.h"
 
 namespace window {
@@ -55,6 +57,7 @@ class Form1 final : public update::CheckWindow, public MenuHost {
   HRESULT CreateControls() noexcept;
   void Load();
   void OnCommand(int id, int code);
+  void OnRepairClick();
   bool OnSetCursor(HWND over);
   LRESULT OnCtlColorStatic(HDC dc, HWND control);
   void FitLabelToText(HWND label);
@@ -64,13 +67,13 @@ class Form1 final : public update::CheckWindow, public MenuHost {
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
   int dpi_ = 96;
-  HFONT defaultFont_ = nullptr;
-  HFONT fontA_ = nullptr;
+  win::unique_hfont defaultFont_;
+  win::unique_hfont fontA_;
   HCURSOR hand_ = nullptr;
   std::array<HWND, 6> controls_{};  // by id, from ids::kFrame1
 
   std::unique_ptr<repair::RepairPlatform> repairPlatform_;
-  std::optional<repair::Win32RepairWindow> repairWindow_;
+  std::optional<repair::Win32Prompter> repairPrompter_;
   std::optional<update::Win32CheckPlatform> checkPlatform_;
   std::optional<update::VersionCheck> check_;
 };

@@ -27,15 +27,7 @@ std::u16string Decimal(unsigned value) {
   return digits;
 }
 
-int RoundedMulDiv(long long value, long long numerator, long long denominator) {
-  const long long product = value * numerator;
-  const long long half = denominator / 2;
-  return static_cast<int>(product >= 0 ? (product + half) / denominator : -((-product + half) / denominator));
-}
-
 }  // namespace
-
-int TwipsToPixels(int twips, int dpi) { return RoundedMulDiv(twips, dpi, 1440); }
 
 PixelRect ToPixels(const TwipsRect& rect, int dpi) {
   return {TwipsToPixels(rect.left, dpi), TwipsToPixels(rect.top, dpi), TwipsToPixels(rect.width, dpi),

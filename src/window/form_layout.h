@@ -8,11 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace window {
+#include "window/twips.h"
 
-// Twips to pixels at `dpi` dots per inch (twips × dpi / 1440), rounded to the nearest
-// pixel, halves away from zero, as MulDiv rounds.
-int TwipsToPixels(int twips, int dpi);
+namespace window {
 
 struct TwipsRect {
   int left, top, width, height;

@@ -1,5 +1,7 @@
 #include "window/menu_commands.h"
 
+#include "win32/values.h"
+
 #if !defined(MENDORA_BRAND_SITE) || !defined(MENDORA_PARTNER_SITE)
 #error "MENDORA_BRAND_SITE and MENDORA_PARTNER_SITE are set by the build"
 #endif
@@ -15,11 +17,11 @@ std::u16string SiteCommandLine(std::u16string_view site) {
   return line;
 }
 
-void ShowHelp(MenuHost& host) { host.ShowMessage(kHelpText, kHelpTitle, kHelpStyle); }
+void ShowHelp(MenuHost& host) { host.ShowMessage(kHelpText, kHelpTitle, win::kMbInformation); }
 
-void OpenBrandSite(MenuHost& host) { host.StartProcess(SiteCommandLine(kBrandSite), kShowMinimized); }
+void OpenBrandSite(MenuHost& host) { host.StartProcess(SiteCommandLine(kBrandSite), win::kShowMinimized); }
 
-void OpenPartnerSite(MenuHost& host) { host.StartProcess(SiteCommandLine(kPartnerSite), kShowMinimized); }
+void OpenPartnerSite(MenuHost& host) { host.StartProcess(SiteCommandLine(kPartnerSite), win::kShowMinimized); }
 
 void Exit(MenuHost& host) { host.CloseWindow(); }
 

@@ -11,8 +11,6 @@ inline constexpr std::u16string_view kHelpText =
     u"本软件可帮助您修复在使用Kestrova软件时，无法正常启动的问题，您只需选择对应的系统，点击一键修复即可，"
     u"如修复后仍无法正常运行，您可以到官网反馈，我们会有专员与您联系为您解决。";
 inline constexpr std::u16string_view kHelpTitle = u"提示";
-inline constexpr int kHelpStyle = 64;     // MB_OK | MB_ICONINFORMATION
-inline constexpr int kShowMinimized = 2;  // SW_SHOWMINIMIZED
 
 // The sites, fixed when the program is built (MENDORA_BRAND_SITE, MENDORA_PARTNER_SITE).
 extern const std::u16string_view kBrandSite;

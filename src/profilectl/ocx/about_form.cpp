@@ -9,6 +9,7 @@
 #include "win32/raii.h"
 #include "win32/screen.h"
 #include "window/label_fit.h"
+#include "window/twips.h"
 
 namespace tesvar {
 namespace {
@@ -41,11 +42,11 @@ constexpr Item kItems[] = {
     {IDOK, L"BUTTON", L"&OK", 3780, 2280, 1200, 330, BS_DEFPUSHBUTTON | WS_TABSTOP},
 };
 
-int Pixels(int twips, int dpi) { return MulDiv(twips, dpi, 1440); }
+using window::TwipsToPixels;
 
 RECT ItemRect(const Item& item, int dpi) {
-  const int left = Pixels(item.left, dpi), top = Pixels(item.top, dpi);
-  return {left, top, left + Pixels(item.width, dpi), top + Pixels(item.height, dpi)};
+  const int left = TwipsToPixels(item.left, dpi), top = TwipsToPixels(item.top, dpi);
+  return {left, top, left + TwipsToPixels(item.width, dpi), top + TwipsToPixels(item.height, dpi)};
 }
 
 bool IsLabel(const Item& item) { return item.className && lstrcmpW(item.className, L"STATIC") == 0; }
@@ -60,8 +61,8 @@ std::optional<window::PixelSize> MeasureOneLine(HDC dc, const wchar_t* text) {
 
 // The form's state, kept with its window.
 struct FormState {
-  HFONT font = nullptr;
-  HICON icon = nullptr;
+  win::unique_hfont font;
+  win::unique_hicon icon;
   int dpi = 96;
 };
 
@@ -76,20 +77,20 @@ bool OnCreate(HWND form) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    state->font = CreateFontIndirectW(&metrics.lfMessageFont);
+    state->font.reset(CreateFontIndirectW(&metrics.lfMessageFont));
   }
-  const int iconSide = Pixels(480, state->dpi);  // 32 pixels at 96 DPI
-  state->icon = static_cast<HICON>(
-      LoadImageW(module::Handle(), MAKEINTRESOURCEW(kIconId), IMAGE_ICON, iconSide, iconSide, 0));
+  const int iconSide = TwipsToPixels(480, state->dpi);  // 32 pixels at 96 DPI
+  state->icon.reset(static_cast<HICON>(
+      LoadImageW(module::Handle(), MAKEINTRESOURCEW(kIconId), IMAGE_ICON, iconSide, iconSide, 0)));
   if (state->icon) {
-    SendMessageW(form, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(state->icon));
-    SendMessageW(form, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(state->icon));
+    SendMessageW(form, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(state->icon.get()));
+    SendMessageW(form, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(state->icon.get()));
   }
 
   // A label keeps its designed place and size where its text fits; where the text
   // would wrap or be cut, the label grows to show it whole on one line.
   HDC measure = GetDC(form);
-  HGDIOBJ oldFont = measure ? SelectObject(measure, state->font ? state->font : GetStockObject(SYSTEM_FONT)) : nullptr;
+  HGDIOBJ oldFont = measure ? SelectObject(measure, state->font ? state->font.get() : GetStockObject(SYSTEM_FONT)) : nullptr;
   bool created = true;
   for (const Item& item : kItems) {
     if (!item.className) continue;
@@ -104,7 +105,7 @@ bool OnCreate(HWND form) {
       created = false;
       break;
     }
-    if (state->font) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
+    if (state->font) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(state->font.get()), FALSE);
   }
   if (measure) {
     SelectObject(measure, oldFont);
@@ -118,8 +119,8 @@ void OnPaint(HWND form) {
   HDC dc = BeginPaint(form, &paint);
   if (FormState* state = State(form); state && state->icon) {
     const RECT r = ItemRect(kItems[kIconItem], state->dpi);
-    const int side = Pixels(480, state->dpi);
-    DrawIconEx(dc, r.left, r.top, state->icon, side, side, 0, nullptr, DI_NORMAL);
+    const int side = TwipsToPixels(480, state->dpi);
+    DrawIconEx(dc, r.left, r.top, state->icon.get(), side, side, 0, nullptr, DI_NORMAL);
   }
   EndPaint(form, &paint);
 }
@@ -128,8 +129,6 @@ void OnNcDestroy(HWND form) {
   FormState* state = State(form);
   SetWindowLongPtrW(form, GWLP_USERDATA, 0);
   if (!state) return;
-  if (state->font) DeleteObject(state->font);
-  if (state->icon) DestroyIcon(state->icon);
   delete state;
   module::Unlock();
   // Wakes a modal loop that waits in GetMessage while the form closed through a sent
@@ -167,7 +166,7 @@ HWND CreateForm(HWND owner) {
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
   const int dpi = win::ScreenDpi();
-  RECT frame{0, 0, Pixels(kClientWidthTwips, dpi), Pixels(kClientHeightTwips, dpi)};
+  RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
   // Centred on the owner's screen area.

@@ -1,7 +1,9 @@
 #include "module.h"
 
 #include <atomic>
-#include <vector>
+
+#include "win32/module.h"
+#include "win32/wide.h"
 
 namespace tesvar::module {
 namespace {
@@ -20,13 +22,9 @@ void Unlock() { --g_locks; }
 bool CanUnload() { return g_locks.load() == 0; }
 
 std::wstring Path() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(g_module, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) return {};
-    if (n < buffer.size()) return std::wstring(buffer.data(), n);
-    buffer.resize(buffer.size() * 2);
-  }
+  std::u16string path;
+  if (FAILED(win::GetModulePath(g_module, path))) return {};
+  return std::wstring(win::WideView(path));
 }
 
 }  // namespace tesvar::module

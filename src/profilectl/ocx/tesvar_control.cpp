@@ -7,7 +7,10 @@
 #include "module.h"
 #include "tesvar_identity.h"
 #include "type_dispatch.h"
+#include "win32/message_box.h"
 #include "win32/screen.h"
+#include "win32/wide.h"
+#include "window/twips.h"
 
 namespace tesvar {
 namespace {
@@ -22,18 +25,17 @@ constexpr wchar_t kErrorSource[] = L"TesvarLib.Tesvar";
 constexpr LONG kSideHimetric = (kSideTwips * 2540 + 720) / 1440;
 
 std::u16string_view View(BSTR text) {
-  return text ? std::u16string_view(reinterpret_cast<const char16_t*>(text), SysStringLen(text))
-              : std::u16string_view();
+  return text ? win::Utf16View({text, SysStringLen(text)}) : std::u16string_view();
 }
 
 BSTR MakeBstr(std::u16string_view text) {
-  return SysAllocStringLen(reinterpret_cast<const wchar_t*>(text.data()), static_cast<UINT>(text.size()));
+  return win::make_bstr(win::WideView(text)).release();
 }
 
 VARIANT_BOOL Boolean(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
 // The control's side in pixels at the real DPI: 34 at 96 DPI.
-int SidePixels() { return MulDiv(kSideTwips, win::ScreenDpi(), 1440); }
+int SidePixels() { return window::TwipsToPixels(kSideTwips, win::ScreenDpi()); }
 
 win::unique_hicon LoadControlIcon(int width, int height) {
   return win::unique_hicon(static_cast<HICON>(
@@ -87,7 +89,7 @@ void SetErrorInfoFor(const ControlError& error) {
   const std::u16string description = error.Description();
   create->SetGUID(kInterfaceId);
   create->SetSource(const_cast<LPOLESTR>(kErrorSource));
-  create->SetDescription(const_cast<LPOLESTR>(reinterpret_cast<const wchar_t*>(description.c_str())));
+  create->SetDescription(const_cast<LPOLESTR>(win::Wide(description)));
   if (auto info = create.query<IErrorInfo>()) SetErrorInfo(0, info.get());
 }
 
@@ -99,18 +101,10 @@ void FillException(EXCEPINFO* exception, const ControlError& error) {
   exception->bstrDescription = MakeBstr(error.Description());
 }
 
-void ClearException(EXCEPINFO& exception) {
-  SysFreeString(exception.bstrSource);
-  SysFreeString(exception.bstrDescription);
-  SysFreeString(exception.bstrHelpFile);
-  exception = EXCEPINFO{};
-}
-
 }  // namespace
 
 void HostMessages::Show(std::u16string_view text, std::u16string_view title, int style) {
-  const std::wstring wideText(text.begin(), text.end()), wideTitle(title.begin(), title.end());
-  MessageBoxW(control_.HostWindow(), wideText.c_str(), wideTitle.c_str(), static_cast<UINT>(style));
+  win::ShowMessageBox(control_.HostWindow(), text, title, style);
 }
 
 HRESULT TesvarControl::Create(REFIID iid, void** out) noexcept {
@@ -177,10 +171,10 @@ STDMETHODIMP TesvarControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISP
   RETURN_IF_FAILED(args.Prepare(typeInfo_.get(), id, flags, params, argErr));
 
   lastError_.reset();
-  EXCEPINFO inner{};
+  win::unique_excepinfo inner;
   HRESULT hr = DispInvoke(static_cast<ITesvar*>(this), typeInfo_.get(), id, flags, args.Get(), result, &inner, argErr);
   if (lastError_) {
-    ClearException(inner);
+    inner.reset();
     FillException(exception, *lastError_);
     lastError_.reset();
     // The exception comes without a result: the type's Invoke makes the failed
@@ -188,9 +182,7 @@ STDMETHODIMP TesvarControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISP
     if (result) VariantClear(result);
     hr = DISP_E_EXCEPTION;
   } else if (exception && hr == DISP_E_EXCEPTION) {
-    *exception = inner;
-  } else {
-    ClearException(inner);
+    *exception = inner.release();
   }
   return hr;
 }
@@ -442,14 +434,12 @@ void TesvarControl::ReadUserMode() noexcept {
   auto ambient = clientSite_.query<IDispatch>();
   if (!ambient) return;
   DISPPARAMS none{};
-  VARIANT value;
-  VariantInit(&value);
+  win::unique_variant value;
   if (SUCCEEDED(ambient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
                                 &value, nullptr, nullptr)) &&
       SUCCEEDED(VariantChangeType(&value, &value, 0, VT_BOOL))) {
     userMode_ = V_BOOL(&value) != VARIANT_FALSE;
   }
-  VariantClear(&value);
 }
 
 // Invisible at run time: the icon shows only in a form designer.

@@ -2,6 +2,7 @@
 
 #include "profilectl/tool/tesvar_cli.h"
 #include "text/codepage.h"
+#include "win32/wide.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ void Write(DWORD which, const std::string& utf8) {
 
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::u16string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
+  for (int i = 1; i < argc; ++i) args.emplace_back(win::Utf16View(argv[i]));
   profilectl::ToolOutput output;
   const int status = profilectl::RunTesvarTool(args, output);
   Write(STD_OUTPUT_HANDLE, output.out);

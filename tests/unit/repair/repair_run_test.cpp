@@ -12,6 +12,7 @@
 #include "repair/component_table.h"
 #include "repair/repair_report.h"
 #include "text/codepage.h"
+#include "win32/values.h"
 
 namespace repair {
 namespace {
@@ -22,11 +23,11 @@ using std::chrono::milliseconds;
 
 std::string U8(std::u16string_view text) { return text::ToUtf8(text); }
 
-// Everything the run does to the window and the platform, in order, as text.
+// Everything the run does with the message box and the platform, in order, as text.
 using Log = std::vector<std::string>;
 
-struct FakeWindow : RepairWindow {
-  explicit FakeWindow(Log& log) : log(log) {}
+struct FakePrompter : Prompter {
+  explicit FakePrompter(Log& log) : log(log) {}
 
   int ShowMessage(std::u16string_view text, std::u16string_view title, int style) override {
     log.push_back("box " + std::to_string(style) + " " + U8(title));
@@ -36,12 +37,9 @@ struct FakeWindow : RepairWindow {
     answers.pop_front();
     return answer;
   }
-  void SetCommand1Enabled(bool enabled) override { log.push_back(enabled ? "enable" : "disable"); }
-  bool Option1Selected() override { return option1; }
 
   Log& log;
-  std::deque<int> answers{kIdYes};
-  bool option1 = false;
+  std::deque<int> answers{win::kIdYes};
   std::vector<std::string> texts;
 };
 
@@ -101,10 +99,14 @@ struct FakePlatform : RepairPlatform {
 
 struct RepairRun : testing::Test {
   Log log;
-  FakeWindow window{log};
+  FakePrompter prompter{log};
   FakePlatform platform{log};
+  RepairTarget target = RepairTarget::SysWOW64;
 
-  void Run() { RunRepair(window, platform); }
+  // As the window's click does it: the confirmation, then the run for its target.
+  void Run() {
+    if (ConfirmRepair(prompter)) RunRepair(target, prompter, platform);
+  }
 
   // The lines of the log that start with `prefix`.
   std::vector<std::string> Only(std::string_view prefix) const {
@@ -117,35 +119,35 @@ struct RepairRun : testing::Test {
 
 TEST_F(RepairRun, ConfirmationBoxComesFirst) {
   Run();
-  ASSERT_FALSE(window.texts.empty());
+  ASSERT_FALSE(prompter.texts.empty());
   EXPECT_EQ(log.front(), "box 68 Kestrova系列软件");
-  EXPECT_EQ(window.texts.front(), "选择此项有可能造成其他问题\r\n\r\n建议逐一修复,是否要继续操作？");
+  EXPECT_EQ(prompter.texts.front(), "选择此项有可能造成其他问题\r\n\r\n建议逐一修复,是否要继续操作？");
 }
 
 TEST_F(RepairRun, AnyAnswerButYesDoesNothingMore) {
   for (const int answer : {7 /* IDNO */, 2 /* IDCANCEL */, 0 /* the box failed */, 1 /* IDOK */}) {
     SCOPED_TRACE(answer);
     log.clear();
-    window.answers = {answer};
-    Run();
+    prompter.answers = {answer};
+    EXPECT_FALSE(ConfirmRepair(prompter));
     EXPECT_EQ(log, Log{"box 68 Kestrova系列软件"});
   }
+  prompter.answers = {win::kIdYes};
+  EXPECT_TRUE(ConfirmRepair(prompter));
 }
 
 TEST_F(RepairRun, EachTargetRunsItsTableInOrder) {
   struct Case {
-    bool option1;
     RepairTarget target;
     std::vector<std::string> registered;  // in the order started
     std::string success;
   };
   const Case cases[] = {
-      {true, RepairTarget::System32,
+      {RepairTarget::System32,
        {"image.ocx", "gif.ocx", "EFMTIcn.ocx", "COMDLG32.OCX", "MSCOMCTL.OCX", "MSINET.OCX", "TABCTL32.OCX",
         "Tesvar.OCX", "MSWINSCK.ocx", "EFMTIcn.ocx"},
        "32位系统修复成功!"},
-      // Neither option button selected.
-      {false, RepairTarget::SysWOW64,
+      {RepairTarget::SysWOW64,
        {"EFMTIcn.ocx", "MSWINSCK.ocx", "Tesvar.OCX", "image.ocx", "gif.ocx", "EFMTIcn.ocx", "COMDLG32.OCX",
         "MSCOMCTL.OCX", "MSINET.OCX", "TABCTL32.OCX"},
        "64位系统修复成功!"},
@@ -153,21 +155,20 @@ TEST_F(RepairRun, EachTargetRunsItsTableInOrder) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.success);
     log.clear();
-    window.answers = {kIdYes};
-    window.option1 = c.option1;
+    prompter.answers = {win::kIdYes};
+    target = c.target;
     Run();
     // Each row: its copy, then its registration started minimized; the registrations
     // are waited for only after the last row, in the order started.
-    Log expected = {"box 68 Kestrova系列软件", "disable"};
+    Log expected = {"box 68 Kestrova系列软件"};
     for (const ComponentEntry& row : ComponentTable(c.target)) {
       expected.push_back("copy D:\\Kestrova\\Mendora" + U8(row.Source) + " -> " + U8(row.Destination));
       if (row.RegisterCommand) expected.push_back("start " + U8(*row.RegisterCommand) + " show=2");
     }
     for (const std::string& file : c.registered) expected.push_back("wait " + file + " 60000");
     expected.push_back("box 64 提示");
-    expected.push_back("enable");
     EXPECT_EQ(log, expected);
-    EXPECT_EQ(window.texts.back(), c.success);
+    EXPECT_EQ(prompter.texts.back(), c.success);
   }
 }
 
@@ -180,7 +181,7 @@ TEST_F(RepairRun, ApplicationFolderIsUsedAsReported) {
                         Case{u"\\\\server\\share", "copy \\\\server\\share\\ocx\\EFMTIcn.ocx -> C:\\WINDOWS\\SysWOW64/EFMTIcn.ocx"},
                         Case{u"", "copy \\ocx\\EFMTIcn.ocx -> C:\\WINDOWS\\SysWOW64/EFMTIcn.ocx"}}) {
     log.clear();
-    window.answers = {kIdYes};
+    prompter.answers = {win::kIdYes};
     platform.folder = c.folder;
     Run();
     ASSERT_FALSE(Only("copy ").empty());
@@ -189,15 +190,14 @@ TEST_F(RepairRun, ApplicationFolderIsUsedAsReported) {
 }
 
 TEST_F(RepairRun, MissingOcxFolderStillRunsEveryStepAndReportsEachFile) {
-  window.option1 = true;
+  target = RepairTarget::System32;
   platform.copy = [](const fileio::Path&, const fileio::Path&) {
     return CopyStatus(std::unexpected(CopyFailure{Side::kSource, Error::kPathNotFound}));
   };
   Run();
   EXPECT_EQ(Only("copy ").size(), 12u);
   EXPECT_EQ(Only("start ").size(), 10u);
-  EXPECT_EQ(log.end()[-2], "box 16 提示");
-  EXPECT_EQ(log.back(), "enable");
+  EXPECT_EQ(log.back(), "box 16 提示");
   const std::string expected =
       "32位系统（C:\\WINDOWS\\System32）修复没有完成，以下文件出现问题：\r\n"
       "\r\nimage.ocx：复制失败，ocx文件夹中没有这个文件"
@@ -213,7 +213,7 @@ TEST_F(RepairRun, MissingOcxFolderStillRunsEveryStepAndReportsEachFile) {
       "\r\nNSkin.dll：复制失败，ocx文件夹中没有这个文件"
       "\r\n"
       "\r\n请确认本工具旁边的ocx文件夹完整，然后重新修复。";
-  EXPECT_EQ(window.texts.back(), expected);
+  EXPECT_EQ(prompter.texts.back(), expected);
 }
 
 TEST_F(RepairRun, FailedCopiesAndRegistrationsAreReportedInRowOrder) {
@@ -236,13 +236,12 @@ TEST_F(RepairRun, FailedCopiesAndRegistrationsAreReportedInRowOrder) {
       "\r\n"
       "\r\n请右键点击本工具，选择“以管理员身份运行”，然后重新修复。"
       "\r\n请关闭所有正在运行的Kestrova系列软件，然后重新修复。";
-  EXPECT_EQ(window.texts.back(), expected);
-  EXPECT_EQ(log.end()[-2], "box 16 提示");
-  EXPECT_EQ(log.back(), "enable");
+  EXPECT_EQ(prompter.texts.back(), expected);
+  EXPECT_EQ(log.back(), "box 16 提示");
 }
 
 TEST_F(RepairRun, RegistrationsShareOneSixtySecondWait) {
-  window.option1 = true;
+  target = RepairTarget::System32;
   platform.exitCodes["regsvr32 /s gif.ocx"] = std::nullopt;  // the second one started never ends
   Run();
   const Log waits = Only("wait ");
@@ -251,8 +250,8 @@ TEST_F(RepairRun, RegistrationsShareOneSixtySecondWait) {
   EXPECT_EQ(waits[1], "wait gif.ocx 60000");
   // The bound is used up: the rest are only looked at, and those that ended count.
   for (std::size_t i = 2; i < waits.size(); ++i) EXPECT_TRUE(waits[i].ends_with(" 0")) << waits[i];
-  EXPECT_EQ(window.texts.back().find("gif.ocx：注册失败，注册程序在60秒内没有结束"), window.texts.back().find("gif.ocx"));
-  EXPECT_EQ(window.texts.back().find("image.ocx"), std::string::npos);
+  EXPECT_EQ(prompter.texts.back().find("gif.ocx：注册失败，注册程序在60秒内没有结束"), prompter.texts.back().find("gif.ocx"));
+  EXPECT_EQ(prompter.texts.back().find("image.ocx"), std::string::npos);
 }
 
 TEST_F(RepairRun, ARunAfterAFailedRunStartsAfresh) {
@@ -260,14 +259,14 @@ TEST_F(RepairRun, ARunAfterAFailedRunStartsAfresh) {
     return CopyStatus(std::unexpected(CopyFailure{Side::kDestination, Error::kAccessDenied}));
   };
   Run();
-  EXPECT_EQ(log.end()[-2], "box 16 提示");
+  EXPECT_EQ(log.back(), "box 16 提示");
   platform.copy = nullptr;
-  window.answers = {kIdYes};
+  prompter.answers = {win::kIdYes};
   log.clear();
   Run();
   EXPECT_EQ(Only("copy ").size(), 12u);
-  EXPECT_EQ(log.end()[-2], "box 64 提示");
-  EXPECT_EQ(window.texts.back(), "64位系统修复成功!");
+  EXPECT_EQ(log.back(), "box 64 提示");
+  EXPECT_EQ(prompter.texts.back(), "64位系统修复成功!");
 }
 
 TEST_F(RepairRun, NeverDowngradesAComponent) {
@@ -289,8 +288,8 @@ TEST_F(RepairRun, NeverDowngradesAComponent) {
                         Case{"neither has one", std::nullopt, std::nullopt, true}}) {
     SCOPED_TRACE(c.name);
     log.clear();
-    window.answers = {kIdYes};
-    window.option1 = true;
+    prompter.answers = {win::kIdYes};
+    target = RepairTarget::System32;
     platform.versions.clear();
     if (c.installed) platform.versions[destination] = *c.installed;
     if (c.offered) platform.versions[source] = *c.offered;
@@ -300,7 +299,7 @@ TEST_F(RepairRun, NeverDowngradesAComponent) {
     EXPECT_EQ(copies.front().ends_with("System32/image.ocx"), c.copied);
     // The kept component is registered all the same, and the run succeeds.
     EXPECT_EQ(Only("start regsvr32 /s image.ocx").size(), 1u);
-    EXPECT_EQ(window.texts.back(), "32位系统修复成功!");
+    EXPECT_EQ(prompter.texts.back(), "32位系统修复成功!");
   }
 }
 
@@ -314,7 +313,7 @@ TEST(FolderOfModule, KeepsTheBackslashOnlyAtADriveRoot) {
                         Case{u"\\\\server\\share\\Mendora.exe", u"\\\\server\\share"},
                         Case{u"\\\\?\\C:\\Tools\\Mendora.exe", u"\\\\?\\C:\\Tools"},
                         Case{u"Mendora.exe", u""}}) {
-    EXPECT_TRUE(FolderOfModule(c.module) == c.folder) << U8(c.module);
+    EXPECT_TRUE(fileio::FolderOfModule(c.module) == c.folder) << U8(c.module);
   }
 }
 

@@ -4,12 +4,12 @@
 
 #include <cstdio>
 
-#include "repair/win32_platform.h"
+#include "win32/module.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) return 2;
   std::u16string folder;
-  if (FAILED(repair::GetApplicationFolder(folder))) return 3;
+  if (FAILED(win::GetApplicationFolder(folder))) return 3;
   FILE* out = _wfopen(argv[1], L"wb");
   if (!out) return 4;
   std::fwrite(folder.data(), sizeof(char16_t), folder.size(), out);

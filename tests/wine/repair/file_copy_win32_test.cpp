@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "repair/file_copy.h"
-#include "repair/win32_platform.h"
+#include "repair/repair_win32_binding.h"
+#include "win32/module.h"
 #include "support/temp_dir.h"
 #include "wine_files.h"
 
@@ -191,7 +192,7 @@ TEST(VersionResource, ReadsTheFixedFileVersion) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file.string());
     FileVersion version = 0;
-    EXPECT_EQ(SUCCEEDED(GetFileVersion(Path16(c.file), version)), c.version.has_value());
+    EXPECT_EQ(SUCCEEDED(win::GetFileVersion(Path16(c.file), version)), c.version.has_value());
     if (c.version) {
       EXPECT_EQ(version, *c.version);
     }

@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "repair/component_table.h"
+#include "win32/module.h"
 #include "win32/process.h"
+#include "win32/values.h"
 #include "repair/repair_run.h"
-#include "repair/win32_platform.h"
+#include "repair/repair_win32_binding.h"
 #include "support/temp_dir.h"
 #include "wine_files.h"
 
@@ -64,17 +66,17 @@ class ScratchPlatform final : public RepairPlatform {
   std::u16string windowsFolder_;
 };
 
-// What a message box showed, and whether Command1(0) was enabled meanwhile.
+// What a message box showed, and the window that owned it.
 struct SeenBox {
   std::wstring title, text;
-  bool command1Enabled;
+  HWND owner;
 };
 
 // Answers the message boxes of this process from a second thread: `yesNo` (IDYES or
 // IDNO) where there are Yes and No buttons, OK otherwise.
 class BoxAnswerer {
  public:
-  BoxAnswerer(HWND command1, int yesNo) : command1_(command1), yesNo_(yesNo), thread_([this] { Loop(); }) {}
+  explicit BoxAnswerer(int yesNo) : yesNo_(yesNo), thread_([this] { Loop(); }) {}
   ~BoxAnswerer() {
     stop_ = true;
     thread_.join();
@@ -110,7 +112,7 @@ class BoxAnswerer {
       GetDlgItemTextW(box, 0xFFFF, text, 4096);
       {
         std::lock_guard lock(mutex_);
-        seen_.push_back({title, text, IsWindowEnabled(command1_) != FALSE});
+        seen_.push_back({title, text, GetWindow(box, GW_OWNER)});
       }
       const int button = GetDlgItem(box, IDYES) ? yesNo_ : IDOK;
       PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
@@ -118,7 +120,6 @@ class BoxAnswerer {
     }
   }
 
-  HWND command1_;
   int yesNo_;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
@@ -126,18 +127,14 @@ class BoxAnswerer {
   std::thread thread_;
 };
 
-// A form with the two controls the run uses.
+// A form that owns the run's message boxes.
 struct Form {
   Form() {
     window = CreateWindowW(L"STATIC", L"Form1", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr,
                            nullptr, nullptr);
-    command1 = CreateWindowW(L"BUTTON", L"一键修复", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 10, 100, 30, window,
-                             nullptr, nullptr, nullptr);
-    option1 = CreateWindowW(L"BUTTON", L"32位系统", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 10, 50, 100, 20,
-                            window, nullptr, nullptr, nullptr);
   }
   ~Form() { DestroyWindow(window); }
-  HWND window, command1, option1;
+  HWND window;
 };
 
 struct Marker {
@@ -177,12 +174,12 @@ struct RepairRunWin32 : testing::Test {
   }
   void TearDown() override { fs::remove_all(log); }
 
-  void Run(bool option1Selected, int answer = IDYES) {
-    SendMessageW(form.option1, BM_SETCHECK, option1Selected ? BST_CHECKED : BST_UNCHECKED, 0);
-    Win32RepairWindow window(form.window, form.command1, form.option1);
+  // As the window's click does it: the confirmation, then the run for `target`.
+  void Run(RepairTarget target, int answer = IDYES) {
+    Win32Prompter prompter(form.window);
     ScratchPlatform platform(Path16(scratch.path() / "app"), Path16(scratch.path() / "WINDOWS"));
-    BoxAnswerer answerer(form.command1, answer);
-    RunRepair(window, platform);
+    BoxAnswerer answerer(answer);
+    if (ConfirmRepair(prompter)) RunRepair(target, prompter, platform);
     seen = answerer.Seen();
   }
 
@@ -199,16 +196,15 @@ TEST_F(RepairRunWin32, System32RunCopiesRegistersAndKeepsANewerComponent) {
                 fs::copy_options::overwrite_existing);
   fs::copy_file(ProgramFolder() / "version_new.dll", scratch.path() / "WINDOWS" / "System32" / "image.ocx");
 
-  Run(true);
+  Run(RepairTarget::System32);
 
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[0].title, L"Kestrova系列软件");
   EXPECT_EQ(seen[0].text, L"选择此项有可能造成其他问题\r\n\r\n建议逐一修复,是否要继续操作？");
-  EXPECT_TRUE(seen[0].command1Enabled);
+  EXPECT_EQ(seen[0].owner, form.window);
   EXPECT_EQ(seen[1].title, L"提示");
   EXPECT_EQ(seen[1].text, L"32位系统修复成功!");
-  EXPECT_FALSE(seen[1].command1Enabled);
-  EXPECT_TRUE(IsWindowEnabled(form.command1));
+  EXPECT_EQ(seen[1].owner, form.window);
 
   const fs::path system = scratch.path() / "WINDOWS" / "System32";
   EXPECT_EQ(ReadFile(system / "image.ocx"), ReadFile(ProgramFolder() / "version_new.dll"));
@@ -249,7 +245,7 @@ TEST_F(RepairRunWin32, SysWOW64RunReportsEachFailure) {
                                           OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder);
 
-  Run(false);
+  Run(RepairTarget::SysWOW64);
   holder.reset();
 
   ASSERT_EQ(seen.size(), 2u);
@@ -262,8 +258,7 @@ TEST_F(RepairRunWin32, SysWOW64RunReportsEachFailure) {
             L"\r\n"
             L"\r\n请关闭所有正在运行的Kestrova系列软件，然后重新修复。"
             L"\r\n请确认本工具旁边的ocx文件夹完整，然后重新修复。");
-  EXPECT_FALSE(seen[1].command1Enabled);
-  EXPECT_TRUE(IsWindowEnabled(form.command1));
+  EXPECT_EQ(seen[1].owner, form.window);
 
   EXPECT_EQ(ReadFile(system / "MSINET.OCX"), "installed and in use");
   EXPECT_FALSE(fs::exists(system / "NSkin.dll"));
@@ -277,14 +272,13 @@ TEST_F(RepairRunWin32, SysWOW64RunReportsEachFailure) {
 TEST_F(RepairRunWin32, ARegistrationThatHangsIsReportedAfterTheBound) {
   fs::create_directories(scratch.path() / "WINDOWS" / "System32");
   WriteFile(log / "MSWINSCK.ocx.exit", "hang");
-  Run(true);
+  Run(RepairTarget::System32);
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1].text,
             L"32位系统（C:\\WINDOWS\\System32）修复没有完成，以下文件出现问题：\r\n"
             L"\r\nMSWINSCK.ocx：注册失败，注册程序在60秒内没有结束"
             L"\r\n"
             L"\r\n请以管理员身份运行本工具，关闭所有Kestrova系列软件后重新修复。");
-  EXPECT_TRUE(IsWindowEnabled(form.command1));
   // Let the stand-in end.
   WriteFile(log / "MSWINSCK.ocx.exit", "0");
   Sleep(300);
@@ -292,24 +286,27 @@ TEST_F(RepairRunWin32, ARegistrationThatHangsIsReportedAfterTheBound) {
 
 TEST_F(RepairRunWin32, AnsweringNoLeavesEverythingAsItWas) {
   fs::create_directories(scratch.path() / "WINDOWS" / "System32");
-  Run(true, IDNO);
+  Run(RepairTarget::System32, IDNO);
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].title, L"Kestrova系列软件");
-  EXPECT_TRUE(IsWindowEnabled(form.command1));
   EXPECT_TRUE(fs::is_empty(scratch.path() / "WINDOWS" / "System32"));
   EXPECT_TRUE(Markers(log).empty());
 }
 
-TEST_F(RepairRunWin32, WindowBindingActsOnTheRealControls) {
-  Win32RepairWindow window(form.window, form.command1, form.option1);
-  SendMessageW(form.option1, BM_SETCHECK, BST_CHECKED, 0);
-  EXPECT_TRUE(window.Option1Selected());
-  SendMessageW(form.option1, BM_SETCHECK, BST_UNCHECKED, 0);
-  EXPECT_FALSE(window.Option1Selected());
-  window.SetCommand1Enabled(false);
-  EXPECT_FALSE(IsWindowEnabled(form.command1));
-  window.SetCommand1Enabled(true);
-  EXPECT_TRUE(IsWindowEnabled(form.command1));
+// The binding's message box is owned by the window it was given, shows the text and
+// title as given, and returns the button pressed.
+TEST_F(RepairRunWin32, PrompterShowsAnOwnedBoxAndReturnsTheAnswer) {
+  Win32Prompter prompter(form.window);
+  for (const int answer : {IDYES, IDNO}) {
+    SCOPED_TRACE(answer);
+    BoxAnswerer answerer(answer);
+    EXPECT_EQ(prompter.ShowMessage(u"继续？", u"Kestrova系列软件", win::kMbYesNoInformation), answer);
+    const auto boxes = answerer.Seen();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].owner, form.window);
+    EXPECT_EQ(boxes[0].title, L"Kestrova系列软件");
+    EXPECT_EQ(boxes[0].text, L"继续？");
+  }
 }
 
 // The application folder as the binding reports it, from a program placed in a folder
@@ -334,7 +331,7 @@ TEST(ApplicationFolder, NoTrailingBackslashExceptAtADriveRoot) {
       commandLine.append(Path16(part));
       commandLine.push_back(u'"');
     }
-    ASSERT_EQ(win::StartProcessShown(commandLine, kShowMinimized, &process), S_OK);
+    ASSERT_EQ(win::StartProcessShown(commandLine, win::kShowMinimized, &process), S_OK);
     ASSERT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
     DWORD code = 1;
     GetExitCodeProcess(process.get(), &code);
@@ -345,13 +342,13 @@ TEST(ApplicationFolder, NoTrailingBackslashExceptAtADriveRoot) {
   }
   // The test program's own folder, from the same binding.
   std::u16string own;
-  ASSERT_EQ(GetApplicationFolder(own), S_OK);
+  ASSERT_EQ(win::GetApplicationFolder(own), S_OK);
   EXPECT_EQ(own, Path16(ProgramFolder()));
 }
 
 TEST(StartProcessShown, ReportsAProgramThatCannotBeStarted) {
   win::unique_handle process;
-  EXPECT_TRUE(FAILED(win::StartProcessShown(u"no-such-program-anywhere.exe /s", kShowMinimized, &process)));
+  EXPECT_TRUE(FAILED(win::StartProcessShown(u"no-such-program-anywhere.exe /s", win::kShowMinimized, &process)));
   EXPECT_FALSE(process);
 }
 

@@ -22,9 +22,10 @@
 
 #include "repair/component_table.h"
 #include "repair/repair_run.h"
-#include "repair/win32_platform.h"
+#include "repair/repair_win32_binding.h"
 #include "support/temp_dir.h"
 #include "win32/raii.h"
+#include "win32/values.h"
 #include "wine_files.h"
 
 namespace repair {
@@ -62,21 +63,15 @@ class ScratchApplication final : public RepairPlatform {
 };
 
 // Answers Yes to the confirmation and keeps the report.
-class ConfirmingWindow final : public RepairWindow {
+class ConfirmingPrompter final : public Prompter {
  public:
-  explicit ConfirmingWindow(bool option1Selected) : option1Selected_(option1Selected) {}
   int ShowMessage(std::u16string_view text, std::u16string_view, int style) override {
-    if (style == kMbYesNoInformation) return kIdYes;
+    if (style == win::kMbYesNoInformation) return win::kIdYes;
     report = std::wstring(text.begin(), text.end());
     return 1;
   }
-  void SetCommand1Enabled(bool) override {}
-  bool Option1Selected() override { return option1Selected_; }
 
   std::wstring report;
-
- private:
-  bool option1Selected_;
 };
 
 // The prefix's folders as they really are, reached through drive Z:, where no
@@ -153,16 +148,16 @@ class RepairWow64 : public testing::TestWithParam<RepairTarget> {
   }
 
   Landing Repair(RepairTarget target) {
-    ConfirmingWindow window(target == RepairTarget::System32);
+    ConfirmingPrompter prompter;
     ScratchApplication platform(Path16(app.path()));
-    RunRepair(window, platform);
+    if (ConfirmRepair(prompter)) RunRepair(target, prompter, platform);
     Landing seen{Exists(L"C:\\WINDOWS\\System32\\Tesvar.OCX"),
                  Exists(L"C:\\WINDOWS\\SysWOW64\\Tesvar.OCX"),
                  Exists(RealSystemFolder(L"system32") / L"Tesvar.OCX"),
                  Exists(RealSystemFolder(L"syswow64") / L"Tesvar.OCX"),
                  RegisteredServer(KEY_WOW64_32KEY),
                  RegisteredServer(KEY_WOW64_64KEY),
-                 window.report};
+                 prompter.report};
     std::printf("%d-bit tool, %s: seen in System32 %d, SysWOW64 %d; really in system32 %d, syswow64 %d; "
                 "32-bit view \"%ls\", 64-bit view \"%ls\"\n",
                 kIs64Bit ? 64 : 32, target == RepairTarget::System32 ? "32位系统" : "64位系统", seen.seenInSystem32,

@@ -13,7 +13,7 @@
 
 #include "service_client.h"
 #include "text/codepage.h"
-#include "update/win32_platform.h"
+#include "update/update_win32_binding.h"
 
 namespace {
 

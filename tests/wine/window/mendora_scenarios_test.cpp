@@ -454,6 +454,8 @@ TEST_F(Mendora, ConfirmedSystem32RepairCopiesAndRegistersEveryComponent) {
   EXPECT_EQ(confirm->title, L"Kestrova系列软件");
   EXPECT_EQ(confirm->text, L"选择此项有可能造成其他问题\r\n\r\n建议逐一修复,是否要继续操作？");
   EXPECT_TRUE(confirm->yes && confirm->no);
+  // The button is disabled only once the run has been confirmed.
+  EXPECT_TRUE(IsWindowEnabled(mendora.Control(ids::kCommand1_0)));
   mendora.Answer(*confirm, IDYES);
 
   const auto report = mendora.WaitForMessageBox(90s);
@@ -497,6 +499,7 @@ TEST_F(Mendora, RepairWithAnEmptyOcxFolderReportsWhatFailed) {
   EXPECT_NE(report->text.find(L"NSkin.dll：复制失败，ocx文件夹中没有这个文件"), std::wstring::npos);
   EXPECT_NE(report->text.find(L"请确认本工具旁边的ocx文件夹完整"), std::wstring::npos);
   EXPECT_EQ(report->text.find(L"修复成功"), std::wstring::npos);
+  EXPECT_FALSE(IsWindowEnabled(mendora.Control(ids::kCommand1_0)));
   mendora.Answer(*report, IDOK);
   EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(mendora.Control(ids::kCommand1_0)) != FALSE; }, 5s));
   for (const wchar_t* file : kComponents) EXPECT_FALSE(fs::exists(systemFolder() / file));
@@ -509,6 +512,7 @@ TEST_F(Mendora, RepairDeclinedAtTheConfirmationDoesNothing) {
   mendora.Click(mendora.Control(ids::kCommand1_0));
   const auto confirm = mendora.WaitForMessageBox(10s);
   ASSERT_TRUE(confirm);
+  EXPECT_TRUE(IsWindowEnabled(mendora.Control(ids::kCommand1_0)));
   mendora.Answer(*confirm, IDNO);
   EXPECT_FALSE(mendora.WaitForMessageBox(2s));
   EXPECT_TRUE(IsWindowEnabled(mendora.Control(ids::kCommand1_0)));

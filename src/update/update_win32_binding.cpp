@@ -1,7 +1,8 @@
-#include "update/win32_platform.h"
+#include "update/update_win32_binding.h"
 
 #include <string>
 
+#include "win32/message_box.h"
 #include "win32/process.h"
 #include "update/post_body.h"
 
@@ -14,9 +15,7 @@ std::optional<std::u16string> Win32CheckPlatform::Post(std::u16string_view url, 
 }
 
 int Win32CheckPlatform::Ask(std::u16string_view text, std::u16string_view title, int style) {
-  const std::wstring wideText(reinterpret_cast<const wchar_t*>(text.data()), text.size());
-  const std::wstring wideTitle(reinterpret_cast<const wchar_t*>(title.data()), title.size());
-  return MessageBoxW(owner_, wideText.c_str(), wideTitle.c_str(), static_cast<UINT>(style));
+  return win::ShowMessageBox(owner_, text, title, style);
 }
 
 bool Win32CheckPlatform::Start(std::u16string_view commandLine, int show) {
