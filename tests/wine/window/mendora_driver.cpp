@@ -1,6 +1,7 @@
 #include "mendora_driver.h"
 
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "window/form1_ids.h"
@@ -102,9 +103,18 @@ MendoraProcess::MendoraProcess(const std::filesystem::path& exe) {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
   const std::wstring folder = exe.parent_path().wstring();
-  if (!CreateProcessW(exe.wstring().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                      &startup, &started))
-    throw std::runtime_error("cannot start Mendora.exe");
+  // Wine now and then refuses a start right after the previous tool was ended; a few
+  // more tries tell that apart from a program that cannot start.
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 5; ++attempt, Sleep(500)) {
+    if (CreateProcessW(exe.wstring().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.c_str(), &startup, &started)) {
+      error = 0;
+      break;
+    }
+    error = GetLastError();
+  }
+  if (error != 0) throw std::runtime_error("cannot start Mendora.exe: error " + std::to_string(error));
   CloseHandle(started.hThread);
   process_ = started.hProcess;
   pid_ = started.dwProcessId;
