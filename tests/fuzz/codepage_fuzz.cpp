@@ -193,13 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz_support::Input input(data, size);
   const std::uint8_t mode = input.Byte();
   const std::string bytes = input.Rest();
-  std::u16string text;
-  if (mode & 1) {
-    text = text::FromAnsi(bytes);
-  } else {
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-      text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
-  }
+  const std::u16string text = (mode & 1) ? text::FromAnsi(bytes) : fuzz_support::Utf16Units(bytes);
   CheckDecode(bytes, static_cast<std::uint8_t>(mode >> 1));
   CheckEncode(text);
   CheckUtf8(text, bytes);

@@ -85,4 +85,12 @@ inline bool WantsPadding(std::uint8_t flags, std::uint8_t paddingBits, const std
   return (flags & paddingBits) != 0 && (InputHash(data, size) & 0xFF) == 0;
 }
 
+// The bytes read as little-endian UTF-16 units; an odd last byte is dropped.
+inline std::u16string Utf16Units(const std::string& bytes) {
+  std::u16string text;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+    text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+  return text;
+}
+
 }  // namespace fuzz_support
