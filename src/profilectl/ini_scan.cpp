@@ -18,7 +18,6 @@
 namespace profilectl::inimd {
 namespace {
 
-constexpr std::size_t kBufferSize = 1024 * 1024;
 constexpr std::size_t kNone = std::string_view::npos;
 
 // Tests the positions from `i` on, `width` at a time, for the needle's first and last
@@ -260,9 +259,9 @@ class ScanSource {
 // A file read front to back through a fixed window.
 class LineStream {
  public:
-  LineStream(ScanSource reader, std::size_t longestPattern)
+  LineStream(ScanSource reader, std::size_t window, std::size_t longestPattern)
       : reader_(std::move(reader)),
-        size_(std::max(kBufferSize, 2 * (longestPattern + 3))),
+        size_(std::max(window, 2 * (longestPattern + 3))),
         buffer_(std::make_unique_for_overwrite<char[]>(size_)) {}
 
   // Moves to just after the first line that equals `header`; false when no line does.
@@ -321,9 +320,12 @@ class LineStream {
           pos_ = end_;
           return false;
         }
-        const std::size_t keep = std::min(end_, prefix.size() + 2);
-        if (auto filled = Refill(end_ - keep); !filled) return std::unexpected(filled.error());
-        from = 0;
+        // The kept bytes hold the start of a match the window cut off, and the two
+        // bytes that tell whether it starts a line; what lies before `from` (the line
+        // the search started on, a header among them) is not looked at again.
+        const std::size_t keepFrom = end_ - std::min(end_, prefix.size() + 2);
+        if (auto filled = Refill(keepFrom); !filled) return std::unexpected(filled.error());
+        from = from > keepFrom ? from - keepFrom : 0;
         bracket = match = kNone;
         continue;
       }
@@ -400,10 +402,15 @@ class LineStream {
   bool windowAtFileStart_ = true;
 };
 
-Outcome<LineStream> Open(const fileio::Path& path, std::size_t longestPattern) {
+// A window larger than the file is never filled: a small file gets one its own size
+// (and one byte to see its end in a single read). Text converted from UTF-16 is never
+// longer than the file. A file that grows meanwhile is still read whole, in more
+// windows.
+Outcome<LineStream> Open(const fileio::Path& path, std::size_t window, std::size_t longestPattern) {
   auto reader = fileio::Reader::Open(path);
   if (!reader) return std::unexpected(FromFileError(reader.error()));
-  return LineStream(ScanSource(std::move(*reader)), longestPattern);
+  if (auto size = reader->Size(); size && *size < window) window = static_cast<std::size_t>(*size) + 1;
+  return LineStream(ScanSource(std::move(*reader)), window, longestPattern);
 }
 
 }  // namespace
@@ -436,18 +443,19 @@ std::optional<std::string> HeaderLine(std::u16string_view section) {
 
 }  // namespace
 
-Outcome<bool> SectionExists(const fileio::Path& path, std::u16string_view section) {
+Outcome<bool> SectionExists(const fileio::Path& path, std::u16string_view section, std::size_t window) {
   const auto header = HeaderLine(section);
-  auto stream = Open(path, header ? header->size() : 0);
+  auto stream = Open(path, window, header ? header->size() : 0);
   if (!stream) return std::unexpected(stream.error());
   if (!header) return false;
   return stream->SkipPastHeader(*header);
 }
 
-Outcome<bool> KeyInSection(const fileio::Path& path, std::u16string_view section, std::u16string_view key) {
+Outcome<bool> KeyInSection(const fileio::Path& path, std::u16string_view section, std::u16string_view key,
+                           std::size_t window) {
   const auto header = HeaderLine(section);
   const auto keyBytes = text::ToAnsiExact(key);
-  auto stream = Open(path, std::max(header ? header->size() : 0, keyBytes ? keyBytes->size() : 0));
+  auto stream = Open(path, window, std::max(header ? header->size() : 0, keyBytes ? keyBytes->size() : 0));
   if (!stream) return std::unexpected(stream.error());
   if (!header || !keyBytes) return false;
 

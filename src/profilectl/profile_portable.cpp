@@ -95,19 +95,25 @@ std::string_view TrimSpaces(std::string_view s) {
 }
 
 // Reads a file in pieces through one buffer. The first piece is small, so that a key
-// near the top of a large file costs little; the others are 1 MiB, few enough calls
-// that reading a large file costs little more than copying it.
+// near the top of a large file costs little, and so is the buffer until a second piece
+// is wanted; the others are 1 MiB, few enough calls that reading a large file costs
+// little more than copying it.
 class PieceReader {
  public:
   static constexpr std::size_t kFirstPiece = 4 * 1024;
   static constexpr std::size_t kPiece = 1024 * 1024;
 
-  explicit PieceReader(fileio::Reader& reader) : reader_(reader), buffer_(new char[kPiece]) {}
+  explicit PieceReader(fileio::Reader& reader)
+      : reader_(reader), buffer_(std::make_unique_for_overwrite<char[]>(kFirstPiece)) {}
 
   // The next piece: full size (an even number of bytes) except at the end of the file,
   // empty at the end or after a read error. Valid until the next call.
   std::string_view Next() {
     const std::size_t want = first_ ? kFirstPiece : kPiece;
+    if (!first_ && !grown_) {
+      buffer_ = std::make_unique_for_overwrite<char[]>(kPiece);
+      grown_ = true;
+    }
     first_ = false;
     std::size_t got = 0;
     while (got < want) {
@@ -128,6 +134,7 @@ class PieceReader {
   fileio::Reader& reader_;
   std::unique_ptr<char[]> buffer_;
   bool first_ = true;
+  bool grown_ = false;
   bool failed_ = false;
 };
 

@@ -3,10 +3,12 @@
 // into lines at CR LF and lone CR.
 //
 // Input: flags, padding length (2 bytes), padding position (2 bytes), padding byte,
-// section NUL key NUL file bytes. With flag 1, in one input of 256
-// (fuzz_support::WantsPadding), the padding (up to 64 KiB, 60,000 more with flag 2) is
-// inserted into the file, so that lines straddle the scans' 64 KiB window. With flag 4
-// the file is scanned again stored as UTF-16LE.
+// section NUL key NUL file bytes. The flags' top five bits, when not all zero, choose
+// a scan window of 8 to 248 bytes, so that lines straddle the window's end in small
+// files. With flag 1, in one input of 256 (fuzz_support::WantsPadding), the padding
+// (up to 64 KiB, 60,000 more with flag 2) is inserted into the file, so that UTF-16
+// text straddles the 64 KiB pieces it is converted in. With flag 4 the file is scanned
+// again stored as UTF-16LE.
 //
 // The scans take a file name: the file is written to a RAM-backed scratch folder.
 #include <cstddef>
@@ -94,6 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string sectionBytes = input.Field();
   const std::string keyBytes = input.Field();
   std::string file = input.Rest();
+  const std::size_t window = (flags >> 3) != 0 ? (flags >> 3) * 8u : profilectl::inimd::kScanWindow;
   if (flags & 2) padCount += 60000;
   if (fuzz_support::WantsPadding(flags, 1, data, size)) file = fuzz_support::Padded(std::move(file), padAt, padCount, fill);
   // The byte reference below is for ANSI files; one that starts with the UTF-16LE mark
@@ -119,12 +122,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<std::string> keyAnsi = text::ToAnsiExact(key);
   const std::string header = name ? "[" + *name + "]" : std::string();
 
-  const auto exists = SectionExists(path16, section);
+  const auto exists = SectionExists(path16, section, window);
   FUZZ_CHECK(exists.has_value(), "SectionExists failed on a readable file");
   const bool expectedExists = name && ReferenceSectionExists(lines, header);
   FUZZ_CHECK(*exists == expectedExists, "SectionExists " + Escaped(header) + " in " + Escaped(file));
 
-  const auto hasKey = KeyInSection(path16, section, key);
+  const auto hasKey = KeyInSection(path16, section, key, window);
   FUZZ_CHECK(hasKey.has_value(), "KeyInSection failed on a readable file");
   const bool expectedKey = name && keyAnsi && ReferenceKeyInSection(lines, header, *keyAnsi);
   FUZZ_CHECK(*hasKey == expectedKey,
@@ -138,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string found = text::FromAnsi(inner);
     const auto again = text::ToAnsiExact(found);
     if (!again || *again != inner) break;
-    const auto e = SectionExists(path16, found);
+    const auto e = SectionExists(path16, found, window);
     FUZZ_CHECK(e && *e, "SectionExists misses the header " + Escaped(lines[i]));
     if (i + 1 < lines.size()) {
       const std::string_view next = lines[i + 1];
@@ -147,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::u16string k16 = text::FromAnsi(k);
       const auto kAgain = text::ToAnsiExact(k16);
       if (kAgain && *kAgain == k) {
-        const auto h = KeyInSection(path16, found, k16);
+        const auto h = KeyInSection(path16, found, k16, window);
         FUZZ_CHECK(h.has_value(), "KeyInSection failed on a readable file");
         FUZZ_CHECK(*h == ReferenceKeyInSection(lines, std::string(lines[i]), std::string(k)),
                    "KeyInSection " + Escaped(lines[i]) + " " + Escaped(k) + " in " + Escaped(file));
@@ -161,8 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::u16string wide = (flags & 4) ? text::FromAnsi(file) : std::u16string();
   if ((flags & 4) && text::ToAnsiExact(wide) == file) {
     fuzz_support::WriteFile(path, std::string(profilectl::kUtf16LeMark) + profilectl::EncodeUtf16Le(wide));
-    const auto exists16 = SectionExists(path16, section);
-    const auto hasKey16 = KeyInSection(path16, section, key);
+    const auto exists16 = SectionExists(path16, section, window);
+    const auto hasKey16 = KeyInSection(path16, section, key, window);
     FUZZ_CHECK(exists16 && *exists16 == *exists, "SectionExists differs in UTF-16LE: " + Escaped(file));
     FUZZ_CHECK(hasKey16 && *hasKey16 == *hasKey, "KeyInSection differs in UTF-16LE: " + Escaped(file));
   }

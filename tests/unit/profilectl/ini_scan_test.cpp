@@ -237,3 +237,30 @@ TEST_F(ScanTest, LinesOfAnyLengthInsideTheSection) {
 }
 
 }  // namespace
+
+// Every window size from the smallest on: lines, names and line breaks straddle the
+// window's end at every offset.
+TEST_F(ScanTest, SmallWindowsGiveTheSameAnswers) {
+  using namespace std::string_literals;
+  const std::string file = std::string(40, '\0') + "ec\0\0\r\n[sec]\r*o\nther=\x01\x03\x01\x03" "1\r\n\te\tkkyey=v\r\n;eX"s;
+  const fileio::Path path = Write(file);
+  for (std::size_t window = 1; window <= file.size() + 1; ++window) {
+    SCOPED_TRACE(window);
+    EXPECT_EQ(SectionExists(path, u"sec", window), true);
+    EXPECT_EQ(KeyInSection(path, u"sec", u"*o\nther", window), true);
+    EXPECT_EQ(KeyInSection(path, u"sec", u"\te\tkkyey", window), true);
+    EXPECT_EQ(KeyInSection(path, u"sec", u"ther", window), false);
+  }
+}
+
+// A header that ends a few bytes before the end of the first 1 MiB window: the bytes
+// kept for the next window hold it, and they must not be taken for the line that ends
+// the section.
+TEST_F(ScanTest, AHeaderAtTheEndOfTheWindowDoesNotEndItsOwnSection) {
+  for (std::size_t before = 1; before <= 12; ++before) {
+    SCOPED_TRACE(before);
+    const std::string filler = ";" + std::string(kScanWindow - before - 8, 'x') + "\r\n";
+    const fileio::Path path = Write(filler + "[sec]\r\nlong-key=1\r\n");
+    EXPECT_EQ(KeyInSection(path, u"sec", u"long-key"), true);
+  }
+}
