@@ -301,6 +301,7 @@ class LineStream {
   // over the lines between without looking at them; false at the end of the file.
   Outcome<bool> SkipToLineStartingWith(std::string_view prefix) {
     afterCr_ = false;
+    std::size_t start = pos_;
     std::size_t from = pos_;
     std::size_t bracket = kNone;
     std::size_t match = kNone;
@@ -320,12 +321,15 @@ class LineStream {
           pos_ = end_;
           return false;
         }
-        // The kept bytes hold the start of a match the window cut off, and the two
-        // bytes that tell whether it starts a line; what lies before `from` (the line
-        // the search started on, a header among them) is not looked at again.
+        // A match that the window's end cut off starts in its last prefix.size() - 1
+        // bytes, perhaps behind a "[" inside it that was passed over: the search goes
+        // back there, but never to before where it began (the header just passed),
+        // and the two bytes before, which tell whether it starts a line, are kept.
         const std::size_t keepFrom = end_ - std::min(end_, prefix.size() + 2);
+        const std::size_t resume = std::max(start, std::min(from, end_ - std::min(end_, prefix.size() - 1)));
         if (auto filled = Refill(keepFrom); !filled) return std::unexpected(filled.error());
-        from = from > keepFrom ? from - keepFrom : 0;
+        from = resume > keepFrom ? resume - keepFrom : 0;
+        start = start > keepFrom ? start - keepFrom : 0;
         bracket = match = kNone;
         continue;
       }

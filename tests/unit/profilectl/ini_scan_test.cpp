@@ -251,6 +251,13 @@ TEST_F(ScanTest, SmallWindowsGiveTheSameAnswers) {
     EXPECT_EQ(KeyInSection(path, u"sec", u"\te\tkkyey", window), true);
     EXPECT_EQ(KeyInSection(path, u"sec", u"ther", window), false);
   }
+  // A "[" inside the key, where the window's end cuts the key off.
+  const std::string bracketKey = "\r\n[sec]\r*o\nk[er=1\r\n"s;
+  const fileio::Path bracketPath = Write(std::string(20, '\0') + bracketKey);
+  for (std::size_t window = 1; window <= 20 + bracketKey.size() + 1; ++window) {
+    SCOPED_TRACE(window);
+    EXPECT_EQ(KeyInSection(bracketPath, u"sec", u"*o\nk[er", window), true);
+  }
 }
 
 // A header that ends a few bytes before the end of the first 1 MiB window: the bytes
