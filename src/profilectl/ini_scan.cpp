@@ -183,8 +183,10 @@ class ScanSource {
       if (!more) return std::unexpected(more.error());
       return n + *more;
     }
+    // Two bytes of UTF-16 give at most two of ANSI, so a small window reads a small piece
+    // (and four bytes more than a pending surrogate and odd byte always make progress).
     while (converted_.empty() && !(eof_ && raw_.size() < 2)) {
-      if (auto filled = FillRaw(kPiece); !filled) return std::unexpected(filled.error());
+      if (auto filled = FillRaw(std::min(kPiece, 2 * size + 4)); !filled) return std::unexpected(filled.error());
       Convert();
     }
     const std::size_t n = std::min(size, converted_.size() - at_);

@@ -1,7 +1,6 @@
 #pragma once
 // Shared pieces of the fuzz targets: a failed invariant aborts with a message (the
-// fuzzer then keeps the input), a private scratch file, and a reader that splits the
-// input into fields.
+// fuzzer then keeps the input), and a reader that splits the input into fields.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -23,15 +22,6 @@ namespace fuzz_support {
                what.data());
   std::abort();
 }
-
-// A folder of this process, RAM-backed (/dev/shm) where the system has one, else in the
-// temporary folder; removed at exit. ScratchFile() is a file in it.
-const std::string& ScratchFolder();
-const std::string& ScratchFile();
-void WriteFile(const std::string& path, std::string_view bytes);
-std::string ReadFile(const std::string& path);
-bool FileExists(const std::string& path);
-void RemoveFile(const std::string& path);
 
 using testing_support::Escaped;
 

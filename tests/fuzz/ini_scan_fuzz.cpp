@@ -10,7 +10,7 @@
 // text straddles the 64 KiB pieces it is converted in. With flag 4 the file is scanned
 // again stored as UTF-16LE.
 //
-// The scans take a file name: the file is written to a RAM-backed scratch folder.
+// The scans take a file name: the file is one of the target's files in memory.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "memory_files.h"
 #include "profilectl/ini_scan.h"
 #include "profilectl/utf16le.h"
 #include "text/codepage.h"
@@ -105,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::u16string section = text::FromAnsi(sectionBytes);
   const std::u16string key = text::FromAnsi(keyBytes);
-  const std::string& path = fuzz_support::ScratchFile();
-  fuzz_support::WriteFile(path, file);
+  const std::string path = "p.ini";
+  memory_files::Put(path, file);
   const std::u16string path16 = text::FromUtf8(path);
 
   const std::vector<std::string_view> lines = SplitLines(file);
@@ -163,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // it back exactly.
   const std::u16string wide = (flags & 4) ? text::FromAnsi(file) : std::u16string();
   if ((flags & 4) && text::ToAnsiExact(wide) == file) {
-    fuzz_support::WriteFile(path, std::string(profilectl::kUtf16LeMark) + profilectl::EncodeUtf16Le(wide));
+    memory_files::Put(path, std::string(profilectl::kUtf16LeMark) + profilectl::EncodeUtf16Le(wide));
     const auto exists16 = SectionExists(path16, section, window);
     const auto hasKey16 = KeyInSection(path16, section, key, window);
     FUZZ_CHECK(exists16 && *exists16 == *exists, "SectionExists differs in UTF-16LE: " + Escaped(file));

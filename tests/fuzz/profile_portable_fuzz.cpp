@@ -15,10 +15,9 @@
 // the names and value can stand in the file unchanged); a delete removes whole lines:
 // one key line, or the section's header and its key lines.
 //
-// The store takes a file name: the file is written to a RAM-backed scratch folder.
+// The store takes a file name: the file is one of the target's files in memory.
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -27,6 +26,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "memory_files.h"
 #include "profilectl/profile_store.h"
 #include "text/codepage.h"
 
@@ -210,12 +210,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The store reads any file that starts with the mark as UTF-16, however it got there.
   const bool utf16 = !missing && content.starts_with("\xFF\xFE");
 
-  const std::string& path = fuzz_support::ScratchFile();
-  const std::string& folder = fuzz_support::ScratchFolder();
+  const std::string path = "p.ini";
   if (missing) {
-    fuzz_support::RemoveFile(path);
+    memory_files::Remove(path);
   } else {
-    fuzz_support::WriteFile(path, content);
+    memory_files::Put(path, content);
   }
   const std::string before = missing ? std::string() : content;
   // The description of the input, made only when a check fails.
@@ -229,8 +228,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(got.size() <= (readSize == 0 ? 0 : readSize - 1), "read longer than its buffer: " + what());
     const std::string full = store->Read(path, section, key, kLargeBuffer);
     if (readSize > 0) FUZZ_CHECK(got == full.substr(0, readSize - 1), "a short read is not a prefix: " + what());
-    FUZZ_CHECK(fuzz_support::FileExists(path) == !missing, "a read created or removed the file: " + what());
-    if (!missing) FUZZ_CHECK(fuzz_support::ReadFile(path) == before, "a read changed the file: " + what());
+    FUZZ_CHECK(memory_files::Get(path) == (missing ? std::nullopt : std::optional(before)),
+               "a read changed, created or removed the file: " + what());
     return 0;
   }
 
@@ -239,11 +238,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (operation == 2) ok = store->DeleteKey(path, section, key);
   if (operation == 3) ok = store->DeleteSection(path, section);
   FUZZ_CHECK(ok, "a change of a writable file failed: " + what());
-  FUZZ_CHECK(fuzz_support::FileExists(path), "the file is missing after a change: " + what());
-  std::size_t files = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++files;
-  FUZZ_CHECK(files == 1, "a change left another file behind: " + what());
-  const std::string after = fuzz_support::ReadFile(path);
+  const std::optional<std::string> written = memory_files::Get(path);
+  FUZZ_CHECK(written.has_value(), "the file is missing after a change: " + what());
+  FUZZ_CHECK(memory_files::Count() == 1, "a change left another file behind: " + what());
+  const std::string& after = *written;
 
   if (operation == 1) {
     CheckSet(before, after, utf16, what);

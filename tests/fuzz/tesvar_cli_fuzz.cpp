@@ -1,23 +1,22 @@
 // The `tesvar` tool's argument handling on arbitrary argument lists.
 //
 // Input: flags, the profile's bytes up to a NUL, then the arguments, separated by the
-// byte 0x01, each UTF-8 text (a NUL inside one stays: a name with a NUL). The argument
-// the tool takes as FILE (the first after the options) is put in the scratch folder
-// with its '/' turned into '_', so that a run never reaches beyond that folder; the
-// file p.ini there holds the profile's bytes (flag 1: it is missing).
+// byte 0x01, each UTF-8 text (a NUL inside one stays: a name with a NUL). The files are
+// the target's files in memory, so that a run reaches no real file: p.ini holds the
+// profile's bytes (flag 1: it is missing), and a FILE argument "p.ini" names it.
 //
 // Checked: nothing crashes; the exit status is 0, 1, 2 or 64; a usage mistake (64)
 // prints the usage and nothing on standard output; an error (2) is reported as
 // "error N: ..."; standard output is UTF-8 text, and a load that succeeds prints one
-// line; the commands that only read leave the file as it was; nothing but the named
-// file appears in the folder.
+// line; the commands that only read leave the file as it was; no file but the named
+// one appears.
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "fuzz_support.h"
+#include "memory_files.h"
 #include "profilectl/tool/tesvar_cli.h"
 #include "text/codepage.h"
 
@@ -46,11 +45,6 @@ std::size_t FileArgument(const std::vector<std::string>& args) {
   return next;
 }
 
-std::size_t FilesIn(const std::string& folder) {
-  std::size_t n = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++n;
-  return n;
-}
 
 }  // namespace
 
@@ -60,19 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string profile = input.Field();
   std::vector<std::string> args = SplitArguments(input.Rest());
 
-  const std::string& folder = fuzz_support::ScratchFolder();
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
-  const std::string& profilePath = fuzz_support::ScratchFile();
-  if (!(flags & 1)) fuzz_support::WriteFile(profilePath, profile);
+  memory_files::Clear();
+  const std::string profilePath = "p.ini";
+  if (!(flags & 1)) memory_files::Put(profilePath, profile);
 
   const std::size_t file = FileArgument(args);
-  if (file < args.size()) {
-    std::string name = args[file];
-    for (char& c : name)
-      if (c == '/') c = '_';
-    args[file] = folder + "/" + name;
-  }
   std::vector<std::u16string> wide;
   for (const std::string& arg : args) wide.push_back(text::FromUtf8(arg));
 
@@ -95,10 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(output.out.ends_with('\n') && output.out.find('\n') + 1 == output.out.size(),
                "a load printed other than one line:" + shown);
   if (status != 64 && (command == "load" || command == "has-section" || command == "has-key")) {
-    const bool exists = fuzz_support::FileExists(profilePath);
-    FUZZ_CHECK(exists == !(flags & 1), "a read created or removed the file:" + shown);
-    if (exists) FUZZ_CHECK(fuzz_support::ReadFile(profilePath) == profile, "a read changed the file:" + shown);
+    const std::optional<std::string> now = memory_files::Get(profilePath);
+    FUZZ_CHECK(now.has_value() == !(flags & 1), "a read created or removed the file:" + shown);
+    if (now) FUZZ_CHECK(*now == profile, "a read changed the file:" + shown);
   }
-  FUZZ_CHECK(FilesIn(folder) <= 2, "files other than the named one appeared:" + shown);
+  FUZZ_CHECK(memory_files::Count() <= 2, "files other than the named one appeared:" + shown);
   return 0;
 }
