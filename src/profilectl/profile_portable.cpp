@@ -109,6 +109,7 @@ class PieceReader {
   // The next piece: full size (an even number of bytes) except at the end of the file,
   // empty at the end or after a read error. Valid until the next call.
   std::string_view Next() {
+    if (ended_) return {};
     const std::size_t want = first_ ? kFirstPiece : kPiece;
     if (!first_ && !grown_) {
       buffer_ = std::make_unique_for_overwrite<char[]>(kPiece);
@@ -125,6 +126,7 @@ class PieceReader {
       if (*n == 0) break;
       got += *n;
     }
+    ended_ = got < want;
     return {buffer_.get(), got};
   }
 
@@ -135,6 +137,7 @@ class PieceReader {
   std::unique_ptr<char[]> buffer_;
   bool first_ = true;
   bool grown_ = false;
+  bool ended_ = false;  // a piece came short: the file ends there
   bool failed_ = false;
 };
 

@@ -106,6 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::u16string section = text::FromAnsi(sectionBytes);
   const std::u16string key = text::FromAnsi(keyBytes);
+  const memory_files::InputFiles files;
   const std::string path = "p.ini";
   memory_files::Put(path, file);
   const std::u16string path16 = text::FromUtf8(path);

@@ -21,4 +21,14 @@ void Remove(const std::string& path);
 std::size_t Count();
 void Clear();
 
+// The files of one input, all removed when it ends: an input sees none of the last
+// one's files, and frees all it allocated (what libFuzzer's leak check counts).
+class InputFiles {
+ public:
+  InputFiles() { Clear(); }
+  ~InputFiles() { Clear(); }
+  InputFiles(const InputFiles&) = delete;
+  InputFiles& operator=(const InputFiles&) = delete;
+};
+
 }  // namespace memory_files

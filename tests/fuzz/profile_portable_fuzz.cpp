@@ -210,12 +210,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The store reads any file that starts with the mark as UTF-16, however it got there.
   const bool utf16 = !missing && content.starts_with("\xFF\xFE");
 
+  const memory_files::InputFiles files;
   const std::string path = "p.ini";
-  if (missing) {
-    memory_files::Remove(path);
-  } else {
-    memory_files::Put(path, content);
-  }
+  if (!missing) memory_files::Put(path, content);
   const std::string before = missing ? std::string() : content;
   // The description of the input, made only when a check fails.
   const auto what = [&] {

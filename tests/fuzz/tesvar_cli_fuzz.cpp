@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string profile = input.Field();
   std::vector<std::string> args = SplitArguments(input.Rest());
 
-  memory_files::Clear();
+  const memory_files::InputFiles files;
   const std::string profilePath = "p.ini";
   if (!(flags & 1)) memory_files::Put(profilePath, profile);
 
