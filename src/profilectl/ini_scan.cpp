@@ -90,14 +90,17 @@ std::size_t Find(std::string_view haystack, std::string_view needle) {
   return hit == std::string_view::npos ? kNone : i + hit;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// The control's key test removes the spaces and tabs before "=" (D10), not the
+// vertical tabs that the profile functions also ignore (profile_blanks.h): for the
+// control, "Name\v=1" holds no key Name.
+bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 
 // What the scans need to know of one line, gathered while its bytes stream past in
 // pieces of any size, so that no line is ever held whole.
 class LineFacts {
  public:
   explicit LineFacts(std::string_view key = {})
-      : key_(key), keyCanMatch_(key.empty() || !IsBlank(key.back())) {}
+      : key_(key), keyCanMatch_(key.empty() || !IsSpaceOrTab(key.back())) {}
 
   void Add(std::string_view piece) {
     if (piece.empty()) return;
@@ -124,7 +127,7 @@ class LineFacts {
       beforeEqualsIsKey_ = beforeEqualsIsKey_ && before.substr(0, overlap) == key_.substr(length_, overlap);
       before.remove_prefix(overlap);
     }
-    beforeEqualsIsKey_ = beforeEqualsIsKey_ && std::all_of(before.begin(), before.end(), IsBlank);
+    beforeEqualsIsKey_ = beforeEqualsIsKey_ && std::all_of(before.begin(), before.end(), IsSpaceOrTab);
     if (equals != std::string_view::npos) {
       hasEquals_ = true;
       if (length_ + equals < key_.size()) beforeEqualsIsKey_ = false;

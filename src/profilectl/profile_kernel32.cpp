@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "profilectl/profile_blanks.h"
 #include "profilectl/profile_portable_scanner.h"
 #include "profilectl/profile_store.h"
 
@@ -26,12 +27,6 @@ std::string ListThrough(std::size_t size, Fill fill) {
     if (!whole || got + 2 < n || n >= MAXDWORD / 2) return std::string(buffer.data(), std::min(got, n));
     n *= 4;
   }
-}
-
-std::string TrimSpaces(const std::string& s) {
-  const std::size_t first = s.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
 class Kernel32ProfileStore final : public ProfileStore {
@@ -99,7 +94,7 @@ class Kernel32ProfileStore final : public ProfileStore {
 
   // kernel32 has no call for it: the section names, compared as the reads compare names.
   bool HasSection(const std::string& file, const std::string& section) override {
-    const std::string wanted = TrimSpaces(section);
+    const std::string_view wanted = TrimSpaces(section);
     const std::vector<std::string> names = ListEntries(SectionNames(file, kWholeList));
     return std::any_of(names.begin(), names.end(),
                        [&](const std::string& name) { return portable::NamesEqual(name, wanted); });

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fileio/file_io.h"
+#include "profilectl/profile_blanks.h"
 #include "profilectl/profile_portable_scanner.h"
 #include "profilectl/profile_store.h"
 #include "profilectl/utf16le.h"
@@ -86,13 +87,6 @@ using portable::ProfileScanner;
 using portable::ScanMode;
 using portable::SectionListener;
 using portable::TrimmedText;
-
-// In the caller's arguments only spaces are trimmed.
-std::string_view TrimSpaces(std::string_view s) {
-  const std::size_t first = s.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
 
 // Reads a file in pieces through one buffer. The first piece is small, so that a key
 // near the top of a large file costs little, and so is the buffer until a second piece

@@ -9,7 +9,8 @@
 //
 // The text follows these rules:
 // - Lines end at CR LF, a lone CR or a lone LF.
-// - Blanks (space, tab, vertical tab) around names and values are ignored.
+// - Blanks (space, tab, vertical tab: IsBlank of profile_blanks.h) around names and
+//   values are ignored.
 // - A line whose first non-blank unit is '[' is a section header; the name ends at the
 //   first ']' (or at the end of the line when there is none) and the rest of the line
 //   is ignored. In code page 936 a ']' may be the trail byte of a double-byte
@@ -35,6 +36,7 @@
 #include <string>
 #include <string_view>
 
+#include "profilectl/profile_blanks.h"
 #include "text/codepage.h"
 
 #ifdef __SSE2__
@@ -42,11 +44,6 @@
 #endif
 
 namespace profilectl::portable {
-
-template <class Unit>
-constexpr bool IsBlank(Unit unit) {
-  return unit == Unit(' ') || unit == Unit('\t') || unit == Unit('\v');
-}
 
 template <class Unit>
 constexpr bool IsLineBreak(Unit unit) {

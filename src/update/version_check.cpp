@@ -3,14 +3,7 @@
 #include "update/version_reply.h"
 #include "win32/values.h"
 
-#if !defined(MENDORA_VERSION_URL) || !defined(MENDORA_DOWNLOAD_BASE)
-#error "MENDORA_VERSION_URL and MENDORA_DOWNLOAD_BASE are set by the build"
-#endif
-
 namespace update {
-
-constexpr std::u16string_view kVersionEndpoint = u"" MENDORA_VERSION_URL;
-constexpr std::u16string_view kDownloadPageBase = u"" MENDORA_DOWNLOAD_BASE;
 
 std::u16string VersionCheck::DownloadCommandLine(std::u16string_view sid) {
   std::u16string line = u"explorer.exe \"";

@@ -26,7 +26,8 @@
 
 namespace update {
 
-// The version endpoint and the download page base, fixed when the program is built.
+// The version endpoint and the download page base, fixed when the program is built
+// (endpoints.cpp, linked from the endpoints library the program names).
 extern const std::u16string_view kVersionEndpoint;
 extern const std::u16string_view kDownloadPageBase;
 

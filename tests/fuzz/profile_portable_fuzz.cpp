@@ -27,6 +27,7 @@
 
 #include "fuzz_support.h"
 #include "memory_files.h"
+#include "profilectl/profile_blanks.h"
 #include "profilectl/profile_store.h"
 #include "text/codepage.h"
 
@@ -36,14 +37,10 @@ using fuzz_support::Escaped;
 
 constexpr std::size_t kLargeBuffer = 1 << 20;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v'; }
-bool IsBreak(char c) { return c == '\r' || c == '\n'; }
+using profilectl::IsBlank;
+using profilectl::TrimSpaces;
 
-std::string_view TrimSpaces(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
+bool IsBreak(char c) { return c == '\r' || c == '\n'; }
 
 bool HasBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
