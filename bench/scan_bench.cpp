@@ -1,13 +1,14 @@
 // The line scans against grep on the same file.
 //
-//   scan_bench [FOLDER]
+//   scan_bench [--lists] [FOLDER]
 //
 // Writes a 64 MiB INI file into FOLDER (default: the system's temporary folder), then
 // times SectionExists and KeyInSection for the last section and its last key against
 // `grep -F -x -c` for the same line, with a warm page cache, and reports the peak
-// memory of a process that only scans. Then the lists of the portable profile store
-// (what `tesvar sections` and `tesvar keys` print) against `grep -c '^\['`, with the
-// peak memory of a listing process.
+// memory of a process that only scans. Then the lists: the portable store's list scan
+// in this process, and the `tesvar sections` and `tesvar keys` commands as processes,
+// against `grep -c '^\['`, and the peak memory of a listing process for this file and
+// for one four times its size. With --lists only the lists are measured.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -35,15 +36,16 @@ using Clock = std::chrono::steady_clock;
 constexpr int kRuns = 7;
 constexpr std::size_t kFileSize = 64u << 20;
 
-// Sections of `keys` keys until the file reaches 64 MiB; returns the last section's name.
-std::string WriteIni(const std::string& path, int keys, std::string& lastKeyLine) {
+// Sections of `keys` keys until the file reaches `size` bytes; returns the last
+// section's name.
+std::string WriteIni(const std::string& path, int keys, std::string& lastKeyLine, std::size_t size = kFileSize) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   std::size_t written = 0;
   std::string section;
-  for (int s = 0; written < kFileSize; ++s) {
+  for (int s = 0; written < size; ++s) {
     section = "section" + std::to_string(s);
     std::string block = "[" + section + "]\r\n";
-    for (int k = 0; k < keys && written + block.size() < kFileSize; ++k) {
+    for (int k = 0; k < keys && written + block.size() < size; ++k) {
       lastKeyLine = "key" + std::to_string(k) + "=value of key " + std::to_string(k) + " in " + section;
       block += lastKeyLine + "\r\n";
     }
@@ -64,9 +66,9 @@ double MedianSeconds(const std::function<void()>& run) {
   return times[kRuns / 2];
 }
 
-// Runs a command and returns its exit status. Its output goes to `out`: grep stops at
-// the first match when it writes to /dev/null.
-int Spawn(std::vector<std::string> args, const char* out = "/dev/null") {
+// Runs a command and returns its exit status, and in `peakKiB` its peak resident memory.
+// Its output goes to `out`: grep stops at the first match when it writes to /dev/null.
+int Spawn(std::vector<std::string> args, const char* out = "/dev/null", long* peakKiB = nullptr) {
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -78,7 +80,9 @@ int Spawn(std::vector<std::string> args, const char* out = "/dev/null") {
   posix_spawn_file_actions_destroy(&quiet);
   if (started != 0) return -1;
   int status = 0;
-  waitpid(pid, &status, 0);
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
+  if (peakKiB != nullptr) *peakKiB = usage.ru_maxrss;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -100,13 +104,100 @@ void Fail(const char* what) {
   std::exit(1);
 }
 
+// Counts the entries of a list and keeps none of them, as a streaming consumer does.
+class EntryCounter final : public profilectl::ListVisitor {
+ public:
+  bool Entry(std::string_view) override {
+    ++count;
+    return true;
+  }
+  std::size_t count = 0;
+};
+
+std::size_t VisitSectionNames(profilectl::ProfileStore& store, const std::string& path) {
+  EntryCounter counter;
+  store.VisitSectionNames(path, counter);
+  return counter.count;
+}
+
+std::size_t VisitKeyNames(profilectl::ProfileStore& store, const std::string& path, const std::string& section) {
+  EntryCounter counter;
+  store.VisitKeyNames(path, section, counter);
+  return counter.count;
+}
+
+// The lists (P6) on the file at `path`, whose last section is `section`: all section
+// names and the key names of the last section, in this process and through the tool.
+// Then the peak memory of listing processes for this file and one four times its size.
+void MeasureLists(const std::string& path, const std::string& section) {
+  auto store = profilectl::MakePortableProfileStore();
+  const std::size_t sectionCount = VisitSectionNames(*store, path);
+  if (sectionCount < 2 || VisitKeyNames(*store, path, section) == 0) Fail("the lists came back empty");
+  const std::string tool = TESVAR_TOOL;
+  if (Spawn({tool, path, "keys", section}) != 0) Fail("tesvar keys failed");
+
+  const std::string grepOut = path + ".count";
+  const double grepHeaders = MedianSeconds([&] { Spawn({"grep", "-c", "^\\[", path}, grepOut.c_str()); });
+  std::filesystem::remove(grepOut);
+  const double sections = MedianSeconds([&] { (void)VisitSectionNames(*store, path); });
+  const double keys = MedianSeconds([&] { (void)VisitKeyNames(*store, path, section); });
+  const double toolSections = MedianSeconds([&] { Spawn({tool, path, "sections"}); });
+  const double toolKeys = MedianSeconds([&] { Spawn({tool, path, "keys", section}); });
+  std::printf("grep -c '^\\[' (headers)    %8.1f ms\n", grepHeaders * 1e3);
+  std::printf("section names (%zu)    %8.1f ms   %.2fx grep's speed\n", sectionCount, sections * 1e3,
+              grepHeaders / sections);
+  std::printf("key names (last section)  %8.1f ms   %.2fx grep's speed\n", keys * 1e3, grepHeaders / keys);
+  std::printf("tesvar sections           %8.1f ms   %.2fx grep's speed\n", toolSections * 1e3,
+              grepHeaders / toolSections);
+  std::printf("tesvar keys (last)        %8.1f ms   %.2fx grep's speed\n", toolKeys * 1e3, grepHeaders / toolKeys);
+
+  // Peak memory while listing: the tool's own, and a child of this process that only
+  // visits (its figure includes what it shares with this process).
+  struct Peaks {
+    double mib;
+    long toolSections, toolKeys, visitSections;
+  };
+  const auto peaksOf = [&](const std::string& file, const std::string& last) {
+    Peaks peaks{static_cast<double>(std::filesystem::file_size(file)) / (1 << 20), 0, 0, 0};
+    Spawn({tool, file, "sections"}, "/dev/null", &peaks.toolSections);
+    Spawn({tool, file, "keys", last}, "/dev/null", &peaks.toolKeys);
+    peaks.visitSections = ChildPeakKiB([&] { (void)VisitSectionNames(*store, file); });
+    return peaks;
+  };
+  const Peaks small = peaksOf(path, section);
+  const std::string largePath = path + ".x4";
+  std::string lastKeyLine;
+  const std::string largeSection = WriteIni(largePath, 20, lastKeyLine, 4 * kFileSize);
+  const Peaks large = peaksOf(largePath, largeSection);
+  std::filesystem::remove(largePath);
+  std::printf("peak memory of listing    %6.0f MiB file  %6.0f MiB file\n", small.mib, large.mib);
+  std::printf("tesvar sections           %8ld KiB    %8ld KiB\n", small.toolSections, large.toolSections);
+  std::printf("tesvar keys (last)        %8ld KiB    %8ld KiB\n", small.toolKeys, large.toolKeys);
+  std::printf("visited section names     %8ld KiB    %8ld KiB   (a process that does nothing: %ld KiB)\n",
+              small.visitSections, large.visitSections, ChildPeakKiB([] {}));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::filesystem::path folder = argc > 1 ? argv[1] : std::filesystem::temp_directory_path();
+  int next = 1;
+  const bool listsOnly = argc > next && std::string(argv[next]) == "--lists";
+  if (listsOnly) ++next;
+  if (argc > next && argv[next][0] == '-') {
+    std::fprintf(stderr, "usage: scan_bench [--lists] [FOLDER]\n");
+    return 64;
+  }
+  const std::filesystem::path folder = argc > next ? argv[next] : std::filesystem::temp_directory_path();
   const std::string path = (folder / "scan_bench.ini").string();
   std::string keyLine;
   const std::string section = WriteIni(path, 20, keyLine);
+  if (listsOnly) {
+    std::printf("file: %.1f MiB, medians of %d runs, warm cache\n",
+                static_cast<double>(std::filesystem::file_size(path)) / (1 << 20), kRuns);
+    MeasureLists(path, section);
+    std::filesystem::remove(path);
+    return 0;
+  }
   const std::string header = "[" + section + "]";
   const std::string key = keyLine.substr(0, keyLine.find('='));
   const fileio::Path file = text::FromUtf8(path);
@@ -134,23 +225,7 @@ int main(int argc, char** argv) {
   std::printf("SectionExists (absent)    %8.1f ms   %.2fx grep's speed\n", missing * 1e3, grepHeader / missing);
   std::printf("grep -F -x -c key line    %8.1f ms\n", grepKey * 1e3);
   std::printf("KeyInSection (last key)   %8.1f ms   %.2fx grep's speed\n", key_ * 1e3, grepKey / key_);
-  // The lists (P6): all section names, and the key names of the last section.
-  auto store = profilectl::MakePortableProfileStore();
-  const std::size_t whole = profilectl::ProfileStore::kWholeList;
-  const std::size_t sectionCount = profilectl::ListEntries(store->SectionNames(path, whole)).size();
-  if (sectionCount < 2 || store->KeyNames(path, section, whole).empty()) Fail("the lists came back empty");
-  const std::string grepOut = path + ".count";
-  const double grepHeaders = MedianSeconds([&] { Spawn({"grep", "-c", "^\\[", path}, grepOut.c_str()); });
-  std::filesystem::remove(grepOut);
-  const double sections = MedianSeconds([&] { (void)store->SectionNames(path, whole); });
-  const double keys = MedianSeconds([&] { (void)store->KeyNames(path, section, whole); });
-  const long sectionsPeak = ChildPeakKiB([&] { (void)store->SectionNames(path, whole); });
-  const long keysPeak = ChildPeakKiB([&] { (void)store->KeyNames(path, section, whole); });
-  std::printf("grep -c '^\\[' (headers)    %8.1f ms\n", grepHeaders * 1e3);
-  std::printf("section names (%zu)    %8.1f ms   %.2fx grep's speed, peak %ld KiB\n", sectionCount, sections * 1e3,
-              grepHeaders / sections, sectionsPeak);
-  std::printf("key names (last section)  %8.1f ms   %.2fx grep's speed, peak %ld KiB\n", keys * 1e3, grepHeaders / keys,
-              keysPeak);
+  MeasureLists(path, section);
 
   // One section that fills the file: the key scan looks at every line.
   std::string bigKeyLine;
