@@ -55,15 +55,47 @@ std::string WriteIni(const std::string& path, int keys, std::string& lastKeyLine
   return section;
 }
 
-double MedianSeconds(const std::function<void()>& run) {
-  std::vector<double> times;
+// Seconds of processor time used so far by this process and its waited-for children.
+double CpuSeconds() {
+  double total = 0;
+  for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+    struct rusage usage {};
+    getrusage(who, &usage);
+    total += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+             static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+  }
+  return total;
+}
+
+// Medians of kRuns runs, in seconds: by the clock, and of processor time (user and
+// system, of this process or the command it runs), which depends far less on what else
+// the machine is doing.
+struct Timing {
+  double wall = 0;
+  double cpu = 0;
+};
+
+Timing Median(const std::function<void()>& run) {
+  std::vector<double> wall, cpu;
   for (int i = 0; i < kRuns; ++i) {
+    const double cpuStart = CpuSeconds();
     const auto start = Clock::now();
     run();
-    times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    wall.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    cpu.push_back(CpuSeconds() - cpuStart);
   }
-  std::sort(times.begin(), times.end());
-  return times[kRuns / 2];
+  std::sort(wall.begin(), wall.end());
+  std::sort(cpu.begin(), cpu.end());
+  return {wall[kRuns / 2], cpu[kRuns / 2]};
+}
+
+// One line of the report; with a reference, the speed relative to it by both measures.
+void Report(const std::string& what, const Timing& t, const Timing* reference = nullptr) {
+  std::printf("%-28s %8.1f ms  cpu %7.1f ms", what.c_str(), t.wall * 1e3, t.cpu * 1e3);
+  if (reference != nullptr) {
+    std::printf("   %.2fx grep's speed (cpu %.2fx)", reference->wall / t.wall, reference->cpu / t.cpu);
+  }
+  std::printf("\n");
 }
 
 // Runs a command and returns its exit status, and in `peakKiB` its peak resident memory.
@@ -137,19 +169,17 @@ void MeasureLists(const std::string& path, const std::string& section) {
   if (Spawn({tool, path, "keys", section}) != 0) Fail("tesvar keys failed");
 
   const std::string grepOut = path + ".count";
-  const double grepHeaders = MedianSeconds([&] { Spawn({"grep", "-c", "^\\[", path}, grepOut.c_str()); });
+  const Timing grepHeaders = Median([&] { Spawn({"grep", "-c", "^\\[", path}, grepOut.c_str()); });
   std::filesystem::remove(grepOut);
-  const double sections = MedianSeconds([&] { (void)VisitSectionNames(*store, path); });
-  const double keys = MedianSeconds([&] { (void)VisitKeyNames(*store, path, section); });
-  const double toolSections = MedianSeconds([&] { Spawn({tool, path, "sections"}); });
-  const double toolKeys = MedianSeconds([&] { Spawn({tool, path, "keys", section}); });
-  std::printf("grep -c '^\\[' (headers)    %8.1f ms\n", grepHeaders * 1e3);
-  std::printf("section names (%zu)    %8.1f ms   %.2fx grep's speed\n", sectionCount, sections * 1e3,
-              grepHeaders / sections);
-  std::printf("key names (last section)  %8.1f ms   %.2fx grep's speed\n", keys * 1e3, grepHeaders / keys);
-  std::printf("tesvar sections           %8.1f ms   %.2fx grep's speed\n", toolSections * 1e3,
-              grepHeaders / toolSections);
-  std::printf("tesvar keys (last)        %8.1f ms   %.2fx grep's speed\n", toolKeys * 1e3, grepHeaders / toolKeys);
+  const Timing sections = Median([&] { (void)VisitSectionNames(*store, path); });
+  const Timing keys = Median([&] { (void)VisitKeyNames(*store, path, section); });
+  const Timing toolSections = Median([&] { Spawn({tool, path, "sections"}); });
+  const Timing toolKeys = Median([&] { Spawn({tool, path, "keys", section}); });
+  Report("grep -c '^\\[' (headers)", grepHeaders);
+  Report("section names (" + std::to_string(sectionCount) + ")", sections, &grepHeaders);
+  Report("key names (last section)", keys, &grepHeaders);
+  Report("tesvar sections", toolSections, &grepHeaders);
+  Report("tesvar keys (last section)", toolKeys, &grepHeaders);
 
   // Peak memory while listing: the tool's own, and a child of this process that only
   // visits (its figure includes what it shares with this process).
@@ -170,10 +200,10 @@ void MeasureLists(const std::string& path, const std::string& section) {
   const std::string largeSection = WriteIni(largePath, 20, lastKeyLine, 4 * kFileSize);
   const Peaks large = peaksOf(largePath, largeSection);
   std::filesystem::remove(largePath);
-  std::printf("peak memory of listing    %6.0f MiB file  %6.0f MiB file\n", small.mib, large.mib);
-  std::printf("tesvar sections           %8ld KiB    %8ld KiB\n", small.toolSections, large.toolSections);
-  std::printf("tesvar keys (last)        %8ld KiB    %8ld KiB\n", small.toolKeys, large.toolKeys);
-  std::printf("visited section names     %8ld KiB    %8ld KiB   (a process that does nothing: %ld KiB)\n",
+  std::printf("peak memory of listing       %6.0f MiB file  %6.0f MiB file\n", small.mib, large.mib);
+  std::printf("tesvar sections              %8ld KiB    %8ld KiB\n", small.toolSections, large.toolSections);
+  std::printf("tesvar keys (last section)   %8ld KiB    %8ld KiB\n", small.toolKeys, large.toolKeys);
+  std::printf("visited section names        %8ld KiB    %8ld KiB   (a process that does nothing: %ld KiB)\n",
               small.visitSections, large.visitSections, ChildPeakKiB([] {}));
 }
 
@@ -209,22 +239,22 @@ int main(int argc, char** argv) {
   if (profilectl::inimd::SectionExists(file, wideSection) != true) Fail("SectionExists missed the header");
   if (profilectl::inimd::KeyInSection(file, wideSection, wideKey) != true) Fail("KeyInSection missed the key");
 
-  const double grepHeader = MedianSeconds([&] { Spawn({"grep", "-F", "-x", "-c", header + "\r", path}); });
-  const double grepKey = MedianSeconds([&] { Spawn({"grep", "-F", "-x", "-c", keyLine + "\r", path}); });
-  const double section_ = MedianSeconds([&] { (void)profilectl::inimd::SectionExists(file, wideSection); });
-  const double key_ = MedianSeconds([&] { (void)profilectl::inimd::KeyInSection(file, wideSection, wideKey); });
-  const double missing = MedianSeconds([&] { (void)profilectl::inimd::SectionExists(file, u"absent"); });
+  const Timing grepHeader = Median([&] { Spawn({"grep", "-F", "-x", "-c", header + "\r", path}); });
+  const Timing grepKey = Median([&] { Spawn({"grep", "-F", "-x", "-c", keyLine + "\r", path}); });
+  const Timing section_ = Median([&] { (void)profilectl::inimd::SectionExists(file, wideSection); });
+  const Timing key_ = Median([&] { (void)profilectl::inimd::KeyInSection(file, wideSection, wideKey); });
+  const Timing missing = Median([&] { (void)profilectl::inimd::SectionExists(file, u"absent"); });
 
   const long idlePeak = ChildPeakKiB([] {});
   const long scanPeak = ChildPeakKiB([&] { (void)profilectl::inimd::KeyInSection(file, wideSection, wideKey); });
 
   const double mib = static_cast<double>(std::filesystem::file_size(path)) / (1 << 20);
   std::printf("file: %.1f MiB, medians of %d runs, warm cache\n", mib, kRuns);
-  std::printf("grep -F -x -c header      %8.1f ms\n", grepHeader * 1e3);
-  std::printf("SectionExists (last)      %8.1f ms   %.2fx grep's speed\n", section_ * 1e3, grepHeader / section_);
-  std::printf("SectionExists (absent)    %8.1f ms   %.2fx grep's speed\n", missing * 1e3, grepHeader / missing);
-  std::printf("grep -F -x -c key line    %8.1f ms\n", grepKey * 1e3);
-  std::printf("KeyInSection (last key)   %8.1f ms   %.2fx grep's speed\n", key_ * 1e3, grepKey / key_);
+  Report("grep -F -x -c header", grepHeader);
+  Report("SectionExists (last)", section_, &grepHeader);
+  Report("SectionExists (absent)", missing, &grepHeader);
+  Report("grep -F -x -c key line", grepKey);
+  Report("KeyInSection (last key)", key_, &grepKey);
   MeasureLists(path, section);
 
   // One section that fills the file: the key scan looks at every line.
@@ -233,12 +263,12 @@ int main(int argc, char** argv) {
   const std::u16string wideBigKey = text::FromUtf8(bigKeyLine.substr(0, bigKeyLine.find('=')));
   if (profilectl::inimd::KeyInSection(file, text::FromUtf8(bigSection), wideBigKey) != true)
     Fail("KeyInSection missed the key of the big section");
-  const double grepBigKey = MedianSeconds([&] { Spawn({"grep", "-F", "-x", "-c", bigKeyLine + "\r", path}); });
-  const double bigKey = MedianSeconds(
-      [&] { (void)profilectl::inimd::KeyInSection(file, text::FromUtf8(bigSection), wideBigKey); });
+  const Timing grepBigKey = Median([&] { Spawn({"grep", "-F", "-x", "-c", bigKeyLine + "\r", path}); });
+  const Timing bigKey =
+      Median([&] { (void)profilectl::inimd::KeyInSection(file, text::FromUtf8(bigSection), wideBigKey); });
   std::printf("one section of %.1f MiB:\n", static_cast<double>(std::filesystem::file_size(path)) / (1 << 20));
-  std::printf("grep -F -x -c key line    %8.1f ms\n", grepBigKey * 1e3);
-  std::printf("KeyInSection (last key)   %8.1f ms   %.2fx grep's speed\n", bigKey * 1e3, grepBigKey / bigKey);
+  Report("grep -F -x -c key line", grepBigKey);
+  Report("KeyInSection (last key)", bigKey, &grepBigKey);
 
   std::printf("peak memory of a scanning process: %ld KiB (a process that does nothing: %ld KiB)\n", scanPeak,
               idlePeak);

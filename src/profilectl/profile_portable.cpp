@@ -7,6 +7,9 @@
 // A file that starts with the UTF-16LE byte-order mark is read and written as UTF-16;
 // the ANSI arguments and results are converted at the boundary.
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,11 +47,32 @@ char16_t DecodePair(std::string_view pair) {
   return decoded.size() == 1 && decoded[0] != u'?' ? decoded[0] : u'\0';
 }
 
+
+// The length of the beginning that `a` and `b` share while it holds only ASCII (so that
+// no double-byte character starts in it), eight bytes at a time: names that differ
+// mostly differ after a shared beginning ("section12", "section13").
+std::size_t SharedAsciiPrefix(std::string_view a, std::string_view b) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  std::size_t i = 0;
+  for (; i + 8 <= a.size(); i += 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x == y && (x & kHighBits) == 0) continue;
+    if (x == y || std::endian::native != std::endian::little) return i;
+    // The bytes before the first difference, if all of them are ASCII.
+    const int same = std::countr_zero(x ^ y) / 8;
+    const std::uint64_t before = same == 0 ? 0 : ~std::uint64_t{0} >> (64 - 8 * same);
+    return (x & kHighBits & before) == 0 ? i + static_cast<std::size_t>(same) : i;
+  }
+  return i;
+}
+
 }  // namespace
 
 bool NamesEqual(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size();) {
+  for (std::size_t i = SharedAsciiPrefix(a, b); i < a.size();) {
     const bool pair = IsLeadUnit(a[i]) && i + 1 < a.size();
     if (!pair) {
       if (a[i] != b[i] && AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
@@ -96,13 +120,14 @@ std::string_view TrimSpaces(std::string_view s) {
 
 // Reads a file in pieces through one buffer. The first piece is small, so that a key
 // near the top of a large file costs little; the others are 1 MiB, few enough calls
-// that reading a large file costs little more than copying it.
+// that reading a large file costs little more than copying it. The pieces land on the
+// buffer's start, on a page boundary (fileio::ReadBuffer).
 class PieceReader {
  public:
   static constexpr std::size_t kFirstPiece = 4 * 1024;
   static constexpr std::size_t kPiece = 1024 * 1024;
 
-  explicit PieceReader(fileio::Reader& reader) : reader_(reader), buffer_(new char[kPiece]) {}
+  explicit PieceReader(fileio::Reader& reader) : reader_(reader), buffer_(kPiece) {}
 
   // The next piece: full size (an even number of bytes) except at the end of the file,
   // empty at the end or after a read error. Valid until the next call.
@@ -126,7 +151,7 @@ class PieceReader {
 
  private:
   fileio::Reader& reader_;
-  std::unique_ptr<char[]> buffer_;
+  fileio::ReadBuffer buffer_;
   bool first_ = true;
   bool failed_ = false;
 };

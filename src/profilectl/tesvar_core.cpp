@@ -179,14 +179,24 @@ class EntryConverter final : public ListVisitor {
  public:
   explicit EntryConverter(TesvarCore::ListSink& sink) : sink_(sink) {}
   bool Entry(std::string_view entry) override {
-    sink_.Entry(text::FromAnsi(entry));
     ++count;
+    // ASCII is the same in the code page and in UTF-16.
+    unsigned char bits = 0;
+    for (char c : entry) bits |= static_cast<unsigned char>(c);
+    if (bits < 0x80) {
+      wide_.resize(entry.size());
+      for (std::size_t i = 0; i < entry.size(); ++i) wide_[i] = static_cast<char16_t>(entry[i]);
+      sink_.Entry(wide_);
+    } else {
+      sink_.Entry(text::FromAnsi(entry));
+    }
     return true;
   }
   std::size_t count = 0;
 
  private:
   TesvarCore::ListSink& sink_;
+  std::u16string wide_;
 };
 
 }  // namespace
