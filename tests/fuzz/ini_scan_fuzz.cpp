@@ -4,8 +4,9 @@
 //
 // Input: flags, padding length (2 bytes), padding position (2 bytes), padding byte,
 // section NUL key NUL file bytes. With flag 1, in one input of 256
-// (fuzz_support::WantsPadding), the padding (up to 64 KiB, 60,000 more with flag 2) is
-// inserted into the file, so that lines straddle the scans' 64 KiB window. With flag 4
+// (fuzz_support::WantsPadding), the padding (up to 64 KiB; with flag 2, 960 KiB more) is
+// inserted into the file, so that lines straddle the edge of the scans' 1 MiB window and
+// of the UTF-16 conversion's 64 KiB pieces. With flag 4
 // the file is scanned again stored as UTF-16LE.
 //
 // The scans take a file name: the file is written to a RAM-backed scratch folder.
@@ -94,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string sectionBytes = input.Field();
   const std::string keyBytes = input.Field();
   std::string file = input.Rest();
-  if (flags & 2) padCount += 60000;
+  if (flags & 2) padCount += (1 << 20) - (1 << 16);
   if (fuzz_support::WantsPadding(flags, 1, data, size)) file = fuzz_support::Padded(std::move(file), padAt, padCount, fill);
   // The byte reference below is for ANSI files; one that starts with the UTF-16LE mark
   // is read as UTF-16 text (checked at the end, on the same text stored so).
