@@ -1,13 +1,19 @@
 // The line scans against grep on the same file.
 //
-//   scan_bench [FOLDER]
+//   scan_bench [--lists] [--large-writes] [FOLDER]
 //
 // Writes a 64 MiB INI file into FOLDER (default: the system's temporary folder), then
 // times SectionExists and KeyInSection for the last section and its last key against
 // `grep -F -x -c` for the same line, with a warm page cache, and reports the peak
-// memory of a process that only scans. Then the lists of the portable profile store
-// (what `tesvar sections` and `tesvar keys` print) against `grep -c '^\['`, with the
-// peak memory of a listing process.
+// memory of a process that only scans. Then the lists: the portable store's list scan
+// in this process, and the `tesvar sections` and `tesvar keys` commands as processes,
+// against `grep -c '^\['`, and the tool's peak memory while listing this file and one
+// four times its size. With --lists only the lists are measured.
+//
+// The files are written through a stream's usual 8 KiB buffer. With --large-writes they
+// are written 4 MiB at a time: Linux then keeps them in the page cache in large pieces
+// (folios), which a read copies at about twice the speed. Reading is most of a scan's
+// time and much of grep's, so the ratios depend on how the file was written.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -34,16 +40,23 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kRuns = 7;
 constexpr std::size_t kFileSize = 64u << 20;
+bool largeWrites = false;
 
-// Sections of `keys` keys until the file reaches 64 MiB; returns the last section's name.
-std::string WriteIni(const std::string& path, int keys, std::string& lastKeyLine) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+const char* WrittenHow() { return largeWrites ? "4 MiB at a time" : "8 KiB at a time"; }
+
+// Sections of `keys` keys until the file reaches `size` bytes; returns the last
+// section's name.
+std::string WriteIni(const std::string& path, int keys, std::string& lastKeyLine, std::size_t size = kFileSize) {
+  std::vector<char> buffer(largeWrites ? 4u << 20 : 0);
+  std::ofstream out;
+  if (largeWrites) out.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  out.open(path, std::ios::binary | std::ios::trunc);
   std::size_t written = 0;
   std::string section;
-  for (int s = 0; written < kFileSize; ++s) {
+  for (int s = 0; written < size; ++s) {
     section = "section" + std::to_string(s);
     std::string block = "[" + section + "]\r\n";
-    for (int k = 0; k < keys && written + block.size() < kFileSize; ++k) {
+    for (int k = 0; k < keys && written + block.size() < size; ++k) {
       lastKeyLine = "key" + std::to_string(k) + "=value of key " + std::to_string(k) + " in " + section;
       block += lastKeyLine + "\r\n";
     }
@@ -53,26 +66,59 @@ std::string WriteIni(const std::string& path, int keys, std::string& lastKeyLine
   return section;
 }
 
-double MedianSeconds(const std::function<void()>& run) {
-  std::vector<double> times;
-  for (int i = 0; i < kRuns; ++i) {
-    const auto start = Clock::now();
-    run();
-    times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+// Seconds of processor time used so far by this process and its waited-for children.
+double CpuSeconds() {
+  double total = 0;
+  for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+    struct rusage usage {};
+    getrusage(who, &usage);
+    total += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+             static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
   }
-  std::sort(times.begin(), times.end());
-  return times[kRuns / 2];
+  return total;
 }
 
-// Runs a command and returns its exit status. Its output goes to `out`: grep stops at
-// the first match when it writes to /dev/null.
-int Spawn(std::vector<std::string> args, const char* out = "/dev/null") {
+// Medians of kRuns runs, in seconds: by the clock, and of processor time (user and
+// system, of this process or the command it runs), which depends far less on what else
+// the machine is doing.
+struct Timing {
+  double wall = 0;
+  double cpu = 0;
+};
+
+Timing Median(const std::function<void()>& run) {
+  std::vector<double> wall, cpu;
+  for (int i = 0; i < kRuns; ++i) {
+    const double cpuStart = CpuSeconds();
+    const auto start = Clock::now();
+    run();
+    wall.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    cpu.push_back(CpuSeconds() - cpuStart);
+  }
+  std::sort(wall.begin(), wall.end());
+  std::sort(cpu.begin(), cpu.end());
+  return {wall[kRuns / 2], cpu[kRuns / 2]};
+}
+
+// One line of the report; with a reference, the speed relative to it by both measures.
+void Report(const std::string& what, const Timing& t, const Timing* reference = nullptr) {
+  std::printf("%-28s %8.1f ms  cpu %7.1f ms", what.c_str(), t.wall * 1e3, t.cpu * 1e3);
+  if (reference != nullptr) {
+    std::printf("   %.2fx grep's speed (cpu %.2fx)", reference->wall / t.wall, reference->cpu / t.cpu);
+  }
+  std::printf("\n");
+}
+
+// Runs a command and returns its exit status. Its output goes to `out` (grep stops at
+// the first match when it writes to /dev/null), its errors to `err` when given.
+int Spawn(std::vector<std::string> args, const char* out = "/dev/null", const char* err = nullptr) {
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t quiet;
   posix_spawn_file_actions_init(&quiet);
   posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, out, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (err != nullptr) posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, err, O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid;
   const int started = posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&quiet);
@@ -80,6 +126,19 @@ int Spawn(std::vector<std::string> args, const char* out = "/dev/null") {
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The peak resident memory, in KiB, of a command on its own, measured by peak_rss (a
+// process started from this one would count this one's memory too); -1 on failure.
+long CommandPeakKiB(const std::vector<std::string>& command, const std::string& scratch) {
+  std::vector<std::string> args = {PEAK_RSS};
+  args.insert(args.end(), command.begin(), command.end());
+  if (Spawn(args, "/dev/null", scratch.c_str()) != 0) return -1;
+  std::ifstream in(scratch);
+  long peak = -1;
+  in >> peak;
+  std::filesystem::remove(scratch);
+  return peak;
 }
 
 // Peak resident memory, in KiB, of a child process that runs `work`.
@@ -100,13 +159,102 @@ void Fail(const char* what) {
   std::exit(1);
 }
 
+// Counts the entries of a list and keeps none of them, as a streaming consumer does.
+class EntryCounter final : public profilectl::ListVisitor {
+ public:
+  bool Entry(std::string_view) override {
+    ++count;
+    return true;
+  }
+  std::size_t count = 0;
+};
+
+std::size_t VisitSectionNames(profilectl::ProfileStore& store, const std::string& path) {
+  EntryCounter counter;
+  store.VisitSectionNames(path, counter);
+  return counter.count;
+}
+
+std::size_t VisitKeyNames(profilectl::ProfileStore& store, const std::string& path, const std::string& section) {
+  EntryCounter counter;
+  store.VisitKeyNames(path, section, counter);
+  return counter.count;
+}
+
+// The lists on the file at `path`, whose last section is `section`: all section names
+// and the key names of the last section, in this process and through the tool. Then the
+// tool's peak memory while listing this file and one four times its size.
+void MeasureLists(const std::string& path, const std::string& section) {
+  auto store = profilectl::MakePortableProfileStore();
+  const std::size_t sectionCount = VisitSectionNames(*store, path);
+  if (sectionCount < 2 || VisitKeyNames(*store, path, section) == 0) Fail("the lists came back empty");
+  const std::string tool = TESVAR_TOOL;
+  if (Spawn({tool, path, "keys", section}) != 0) Fail("tesvar keys failed");
+
+  const std::string grepOut = path + ".count";
+  const Timing grepHeaders = Median([&] { Spawn({"grep", "-c", "^\\[", path}, grepOut.c_str()); });
+  std::filesystem::remove(grepOut);
+  const Timing sections = Median([&] { (void)VisitSectionNames(*store, path); });
+  const Timing keys = Median([&] { (void)VisitKeyNames(*store, path, section); });
+  const Timing toolSections = Median([&] { Spawn({tool, path, "sections"}); });
+  const Timing toolKeys = Median([&] { Spawn({tool, path, "keys", section}); });
+  Report("grep -c '^\\[' (headers)", grepHeaders);
+  Report("section names (" + std::to_string(sectionCount) + ")", sections, &grepHeaders);
+  Report("key names (last section)", keys, &grepHeaders);
+  Report("tesvar sections", toolSections, &grepHeaders);
+  Report("tesvar keys (last section)", toolKeys, &grepHeaders);
+
+  // The tool's peak memory while listing, against the tool on an empty file.
+  struct Peaks {
+    double mib;
+    long sections, keys;
+  };
+  const std::string scratch = path + ".peak";
+  const auto peaksOf = [&](const std::string& file, const std::string& last) {
+    return Peaks{static_cast<double>(std::filesystem::file_size(file)) / (1 << 20),
+                 CommandPeakKiB({tool, file, "sections"}, scratch), CommandPeakKiB({tool, file, "keys", last}, scratch)};
+  };
+  const Peaks small = peaksOf(path, section);
+  const std::string largePath = path + ".x4";
+  std::string lastKeyLine;
+  const std::string largeSection = WriteIni(largePath, 20, lastKeyLine, 4 * kFileSize);
+  const Peaks large = peaksOf(largePath, largeSection);
+  std::ofstream(largePath, std::ios::trunc).close();
+  const long empty = CommandPeakKiB({tool, largePath, "sections"}, scratch);
+  std::filesystem::remove(largePath);
+  std::printf("peak memory of the tool     %6.0f MiB file  %6.0f MiB file   (on an empty file: %ld KiB)\n",
+              small.mib, large.mib, empty);
+  std::printf("tesvar sections              %8ld KiB    %8ld KiB\n", small.sections, large.sections);
+  std::printf("tesvar keys (last section)   %8ld KiB    %8ld KiB\n", small.keys, large.keys);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::filesystem::path folder = argc > 1 ? argv[1] : std::filesystem::temp_directory_path();
+  int next = 1;
+  bool listsOnly = false;
+  for (; argc > next && argv[next][0] == '-'; ++next) {
+    const std::string option = argv[next];
+    if (option == "--lists") {
+      listsOnly = true;
+    } else if (option == "--large-writes") {
+      largeWrites = true;
+    } else {
+      std::fprintf(stderr, "usage: scan_bench [--lists] [--large-writes] [FOLDER]\n");
+      return 64;
+    }
+  }
+  const std::filesystem::path folder = argc > next ? argv[next] : std::filesystem::temp_directory_path();
   const std::string path = (folder / "scan_bench.ini").string();
   std::string keyLine;
   const std::string section = WriteIni(path, 20, keyLine);
+  if (listsOnly) {
+    std::printf("file: %.1f MiB, written %s, medians of %d runs, warm cache\n",
+                static_cast<double>(std::filesystem::file_size(path)) / (1 << 20), WrittenHow(), kRuns);
+    MeasureLists(path, section);
+    std::filesystem::remove(path);
+    return 0;
+  }
   const std::string header = "[" + section + "]";
   const std::string key = keyLine.substr(0, keyLine.find('='));
   const fileio::Path file = text::FromUtf8(path);
@@ -118,39 +266,23 @@ int main(int argc, char** argv) {
   if (profilectl::inimd::SectionExists(file, wideSection) != true) Fail("SectionExists missed the header");
   if (profilectl::inimd::KeyInSection(file, wideSection, wideKey) != true) Fail("KeyInSection missed the key");
 
-  const double grepHeader = MedianSeconds([&] { Spawn({"grep", "-F", "-x", "-c", header + "\r", path}); });
-  const double grepKey = MedianSeconds([&] { Spawn({"grep", "-F", "-x", "-c", keyLine + "\r", path}); });
-  const double section_ = MedianSeconds([&] { (void)profilectl::inimd::SectionExists(file, wideSection); });
-  const double key_ = MedianSeconds([&] { (void)profilectl::inimd::KeyInSection(file, wideSection, wideKey); });
-  const double missing = MedianSeconds([&] { (void)profilectl::inimd::SectionExists(file, u"absent"); });
+  const Timing grepHeader = Median([&] { Spawn({"grep", "-F", "-x", "-c", header + "\r", path}); });
+  const Timing grepKey = Median([&] { Spawn({"grep", "-F", "-x", "-c", keyLine + "\r", path}); });
+  const Timing section_ = Median([&] { (void)profilectl::inimd::SectionExists(file, wideSection); });
+  const Timing key_ = Median([&] { (void)profilectl::inimd::KeyInSection(file, wideSection, wideKey); });
+  const Timing missing = Median([&] { (void)profilectl::inimd::SectionExists(file, u"absent"); });
 
   const long idlePeak = ChildPeakKiB([] {});
   const long scanPeak = ChildPeakKiB([&] { (void)profilectl::inimd::KeyInSection(file, wideSection, wideKey); });
 
   const double mib = static_cast<double>(std::filesystem::file_size(path)) / (1 << 20);
-  std::printf("file: %.1f MiB, medians of %d runs, warm cache\n", mib, kRuns);
-  std::printf("grep -F -x -c header      %8.1f ms\n", grepHeader * 1e3);
-  std::printf("SectionExists (last)      %8.1f ms   %.2fx grep's speed\n", section_ * 1e3, grepHeader / section_);
-  std::printf("SectionExists (absent)    %8.1f ms   %.2fx grep's speed\n", missing * 1e3, grepHeader / missing);
-  std::printf("grep -F -x -c key line    %8.1f ms\n", grepKey * 1e3);
-  std::printf("KeyInSection (last key)   %8.1f ms   %.2fx grep's speed\n", key_ * 1e3, grepKey / key_);
-  // The lists (P6): all section names, and the key names of the last section.
-  auto store = profilectl::MakePortableProfileStore();
-  const std::size_t whole = profilectl::ProfileStore::kWholeList;
-  const std::size_t sectionCount = profilectl::ListEntries(store->SectionNames(path, whole)).size();
-  if (sectionCount < 2 || store->KeyNames(path, section, whole).empty()) Fail("the lists came back empty");
-  const std::string grepOut = path + ".count";
-  const double grepHeaders = MedianSeconds([&] { Spawn({"grep", "-c", "^\\[", path}, grepOut.c_str()); });
-  std::filesystem::remove(grepOut);
-  const double sections = MedianSeconds([&] { (void)store->SectionNames(path, whole); });
-  const double keys = MedianSeconds([&] { (void)store->KeyNames(path, section, whole); });
-  const long sectionsPeak = ChildPeakKiB([&] { (void)store->SectionNames(path, whole); });
-  const long keysPeak = ChildPeakKiB([&] { (void)store->KeyNames(path, section, whole); });
-  std::printf("grep -c '^\\[' (headers)    %8.1f ms\n", grepHeaders * 1e3);
-  std::printf("section names (%zu)    %8.1f ms   %.2fx grep's speed, peak %ld KiB\n", sectionCount, sections * 1e3,
-              grepHeaders / sections, sectionsPeak);
-  std::printf("key names (last section)  %8.1f ms   %.2fx grep's speed, peak %ld KiB\n", keys * 1e3, grepHeaders / keys,
-              keysPeak);
+  std::printf("file: %.1f MiB, written %s, medians of %d runs, warm cache\n", mib, WrittenHow(), kRuns);
+  Report("grep -F -x -c header", grepHeader);
+  Report("SectionExists (last)", section_, &grepHeader);
+  Report("SectionExists (absent)", missing, &grepHeader);
+  Report("grep -F -x -c key line", grepKey);
+  Report("KeyInSection (last key)", key_, &grepKey);
+  MeasureLists(path, section);
 
   // One section that fills the file: the key scan looks at every line.
   std::string bigKeyLine;
@@ -158,12 +290,12 @@ int main(int argc, char** argv) {
   const std::u16string wideBigKey = text::FromUtf8(bigKeyLine.substr(0, bigKeyLine.find('=')));
   if (profilectl::inimd::KeyInSection(file, text::FromUtf8(bigSection), wideBigKey) != true)
     Fail("KeyInSection missed the key of the big section");
-  const double grepBigKey = MedianSeconds([&] { Spawn({"grep", "-F", "-x", "-c", bigKeyLine + "\r", path}); });
-  const double bigKey = MedianSeconds(
-      [&] { (void)profilectl::inimd::KeyInSection(file, text::FromUtf8(bigSection), wideBigKey); });
+  const Timing grepBigKey = Median([&] { Spawn({"grep", "-F", "-x", "-c", bigKeyLine + "\r", path}); });
+  const Timing bigKey =
+      Median([&] { (void)profilectl::inimd::KeyInSection(file, text::FromUtf8(bigSection), wideBigKey); });
   std::printf("one section of %.1f MiB:\n", static_cast<double>(std::filesystem::file_size(path)) / (1 << 20));
-  std::printf("grep -F -x -c key line    %8.1f ms\n", grepBigKey * 1e3);
-  std::printf("KeyInSection (last key)   %8.1f ms   %.2fx grep's speed\n", bigKey * 1e3, grepBigKey / bigKey);
+  Report("grep -F -x -c key line", grepBigKey);
+  Report("KeyInSection (last key)", bigKey, &grepBigKey);
 
   std::printf("peak memory of a scanning process: %ld KiB (a process that does nothing: %ld KiB)\n", scanPeak,
               idlePeak);

@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <expected>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace fileio {
 
@@ -60,6 +62,35 @@ class Reader {
  private:
   explicit Reader(std::intptr_t handle) : handle_(handle) {}
   std::intptr_t handle_;
+};
+
+// Uninitialized memory for Reader::Read that starts on a page boundary. Where a read
+// lands matters: the kernel copies into a destination that lies 1 to 31 bytes past a
+// page boundary about three times slower than into one on or well past it (measured on
+// AMD EPYC with Linux 6; plain new[] of a large block returns one 16 bytes past). Keep
+// the reads into it at multiples of kReadAlignment.
+inline constexpr std::size_t kReadAlignment = 64;
+
+class ReadBuffer {
+ public:
+  static constexpr std::size_t kPage = 4096;
+  explicit ReadBuffer(std::size_t size)
+      : data_(static_cast<char*>(::operator new[](size, std::align_val_t(kPage)))) {}
+  ReadBuffer(const ReadBuffer&) = delete;
+  ReadBuffer& operator=(const ReadBuffer&) = delete;
+  ReadBuffer(ReadBuffer&& other) noexcept : data_(std::exchange(other.data_, nullptr)) {}
+  ReadBuffer& operator=(ReadBuffer&& other) noexcept {
+    std::swap(data_, other.data_);
+    return *this;
+  }
+  ~ReadBuffer() {
+    if (data_ != nullptr) ::operator delete[](data_, std::align_val_t(kPage));
+  }
+
+  char* get() const { return data_; }
+
+ private:
+  char* data_;
 };
 
 // The whole content of a file.

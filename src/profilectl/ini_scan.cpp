@@ -20,74 +20,95 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// Tests the positions from `i` on, `width` at a time, for the needle's first and last
-// byte, and compares only those that have both; returns the first match, or where the
-// positions that are left begin (as `i`).
+// Where a line can begin that SkipToLineStartingWith looks for: data[at] is '[' or
+// data[at, at + n) is the prefix, and data[at] is the window's first byte or follows a
+// CR or an LF. Every line start passes this test, and few other bytes do; whether `at`
+// really starts a line (the LF of a CR LF does not, nor does a lone LF) is the caller's
+// to check.
+bool IsCandidate(const char* data, std::size_t at, std::size_t end, std::string_view prefix) {
+  if (at > 0 && data[at - 1] != '\r' && data[at - 1] != '\n') return false;
+  return data[at] == '[' || (end - at >= prefix.size() && std::memcmp(data + at, prefix.data(), prefix.size()) == 0);
+}
+
+// Tests the positions from `i` on, 32 (AVX2) or 16 (SSE2) at a time, in one pass for
+// both kinds of candidate: the byte before is a CR or an LF, and the byte is '[' or the
+// prefix's first byte with its last byte in place. Returns the first position that
+// passes (for IsCandidate to compare), or kNone with `i` where the positions that are
+// left begin. `i` is at least 1. The loop calls nothing, so that its constants stay in
+// registers.
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define INI_SCAN_SIMD 1
 // Not on Windows, where GCC cannot align the stack for AVX registers it spills.
 #ifndef _WIN32
 #define INI_SCAN_AVX2 1
-__attribute__((target("avx2"))) std::size_t FindAvx2(std::string_view haystack, std::string_view needle,
-                                                      std::size_t& i) {
-  const std::size_t n = needle.size();
-  const char* data = haystack.data();
-  const __m256i first = _mm256_set1_epi8(needle.front());
-  const __m256i last = _mm256_set1_epi8(needle.back());
-  for (; i + n - 1 + 32 <= haystack.size(); i += 32) {
+__attribute__((target("avx2"))) std::size_t FindCandidateAvx2(const char* data, std::size_t& i, std::size_t end,
+                                                               std::string_view prefix) {
+  const std::size_t n = prefix.size();
+  const __m256i cr = _mm256_set1_epi8('\r');
+  const __m256i lf = _mm256_set1_epi8('\n');
+  const __m256i bracket = _mm256_set1_epi8('[');
+  const __m256i first = _mm256_set1_epi8(prefix.front());
+  const __m256i last = _mm256_set1_epi8(prefix.back());
+  for (; i + n - 1 + 32 <= end; i += 32) {
+    const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i - 1));
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + n - 1));
-    auto mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, last))));
-    for (; mask != 0; mask &= mask - 1) {
-      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
-      if (std::memcmp(data + at + 1, needle.data() + 1, n - 2) == 0) return at;
-    }
+    const __m256i lineBreak = _mm256_or_si256(_mm256_cmpeq_epi8(before, cr), _mm256_cmpeq_epi8(before, lf));
+    const __m256i prefixEnds = _mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, last));
+    const __m256i starts = _mm256_or_si256(_mm256_cmpeq_epi8(a, bracket), prefixEnds);
+    const auto mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(lineBreak, starts)));
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
   }
   return kNone;
 }
 #endif
 
-__attribute__((target("sse2"))) std::size_t FindSse2(std::string_view haystack, std::string_view needle,
-                                                      std::size_t& i) {
-  const std::size_t n = needle.size();
-  const char* data = haystack.data();
-  const __m128i first = _mm_set1_epi8(needle.front());
-  const __m128i last = _mm_set1_epi8(needle.back());
-  for (; i + n - 1 + 16 <= haystack.size(); i += 16) {
+__attribute__((target("sse2"))) std::size_t FindCandidateSse2(const char* data, std::size_t& i, std::size_t end,
+                                                               std::string_view prefix) {
+  const std::size_t n = prefix.size();
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i bracket = _mm_set1_epi8('[');
+  const __m128i first = _mm_set1_epi8(prefix.front());
+  const __m128i last = _mm_set1_epi8(prefix.back());
+  for (; i + n - 1 + 16 <= end; i += 16) {
+    const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i - 1));
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + n - 1));
-    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
-    for (; mask != 0; mask &= mask - 1) {
-      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
-      if (std::memcmp(data + at + 1, needle.data() + 1, n - 2) == 0) return at;
-    }
+    const __m128i lineBreak = _mm_or_si128(_mm_cmpeq_epi8(before, cr), _mm_cmpeq_epi8(before, lf));
+    const __m128i prefixEnds = _mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last));
+    const __m128i starts = _mm_or_si128(_mm_cmpeq_epi8(a, bracket), prefixEnds);
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(lineBreak, starts)));
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
   }
   return kNone;
 }
 #endif
 
-// Position of `needle` in `haystack`, or kNone. On x86 the needle's first and last byte
-// are looked for at 32 (AVX2) or 16 (SSE2) positions at a time, and only the positions
-// that have both are compared: the C runtime's memmem slows down on text where the
-// needle's first bytes recur on every line (keys that share a prefix), which is the
-// usual shape of a long section.
-std::size_t Find(std::string_view haystack, std::string_view needle) {
-  const std::size_t n = needle.size();
-  if (n > haystack.size()) return kNone;
-  std::size_t i = 0;
+// The first position from `from` on, before `end`, that passes IsCandidate, or kNone.
+// One pass over the bytes looks for both kinds: a section's long run of key lines is
+// read once, not once for '[' and again for the prefix. `prefix` is not empty.
+std::size_t FindCandidate(const char* data, std::size_t from, std::size_t end, std::string_view prefix) {
+  std::size_t i = from;
+  if (i == 0 && end > 0) {
+    if (IsCandidate(data, 0, end, prefix)) return 0;
+    i = 1;
+  }
 #ifdef INI_SCAN_SIMD
-  if (n >= 2) {
 #ifdef INI_SCAN_AVX2
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    const std::size_t hit = avx2 ? FindAvx2(haystack, needle, i) : FindSse2(haystack, needle, i);
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  const auto find = avx2 ? FindCandidateAvx2 : FindCandidateSse2;
 #else
-    const std::size_t hit = FindSse2(haystack, needle, i);
+  const auto find = FindCandidateSse2;
 #endif
-    if (hit != kNone) return hit;
+  for (std::size_t hit; (hit = find(data, i, end, prefix)) != kNone; i = hit + 1) {
+    if (IsCandidate(data, hit, end, prefix)) return hit;
   }
 #endif
-  const std::size_t hit = haystack.substr(i).find(needle);
-  return hit == std::string_view::npos ? kNone : i + hit;
+  for (; i < end; ++i) {
+    if (IsCandidate(data, i, end, prefix)) return i;
+  }
+  return kNone;
 }
 
 // The control's key test removes the spaces and tabs before "=" (D10), not the
@@ -173,9 +194,24 @@ class ScanSource {
   fileio::Result<std::size_t> Read(char* out, std::size_t size) {
     if (!started_) {
       started_ = true;
-      if (auto filled = FillRaw(kUtf16LeMark.size()); !filled) return std::unexpected(filled.error());
-      utf16_ = raw_.starts_with(kUtf16LeMark);
-      if (utf16_) raw_.erase(0, kUtf16LeMark.size());
+      if (size >= kUtf16LeMark.size()) {
+        // The first read lands where the caller wants the bytes (ReadBuffer); a mark
+        // found there sends them on to the conversion.
+        std::size_t got = 0;
+        while (got < kUtf16LeMark.size() && !eof_) {
+          auto n = reader_.Read(out + got, size - got);
+          if (!n) return std::unexpected(n.error());
+          eof_ = *n == 0;
+          got += *n;
+        }
+        utf16_ = std::string_view(out, got).starts_with(kUtf16LeMark);
+        if (!utf16_) return got;
+        raw_.assign(out + kUtf16LeMark.size(), got - kUtf16LeMark.size());
+      } else {
+        if (auto filled = FillRaw(kUtf16LeMark.size()); !filled) return std::unexpected(filled.error());
+        utf16_ = raw_.starts_with(kUtf16LeMark);
+        if (utf16_) raw_.erase(0, kUtf16LeMark.size());
+      }
     }
     if (!utf16_) {
       const std::size_t n = std::min(size, raw_.size());
@@ -267,7 +303,7 @@ class LineStream {
   LineStream(ScanSource reader, std::size_t window, std::size_t longestPattern)
       : reader_(std::move(reader)),
         size_(std::max(window, 2 * (longestPattern + 3))),
-        buffer_(std::make_unique_for_overwrite<char[]>(size_)) {}
+        buffer_(size_ + fileio::kReadAlignment) {}
 
   // Moves to just after the first line that equals `header`; false when no line does.
   // Only lines that start with its "[" can match, and "[" is rare outside headers, so
@@ -275,7 +311,7 @@ class LineStream {
   Outcome<bool> SkipPastHeader(std::string_view header) {
     std::size_t from = pos_;
     for (;;) {
-      const char* data = buffer_.get();
+      const char* data = Data();
       const void* hit = std::memchr(data + from, '[', end_ - from);
       if (hit == nullptr) {
         if (eof_) return false;
@@ -308,19 +344,8 @@ class LineStream {
     afterCr_ = false;
     std::size_t start = pos_;
     std::size_t from = pos_;
-    std::size_t bracket = kNone;
-    std::size_t match = kNone;
     for (;;) {
-      const std::string_view window(buffer_.get() + from, end_ - from);
-      if (bracket == kNone || bracket < from) {
-        const void* hit = std::memchr(window.data(), '[', window.size());
-        bracket = hit ? static_cast<const char*>(hit) - buffer_.get() : kNone;
-      }
-      if (match == kNone || match < from) {
-        const std::size_t hit = Find(window, prefix);
-        match = hit == kNone ? kNone : from + hit;
-      }
-      const std::size_t at = std::min(bracket, match);
+      const std::size_t at = FindCandidate(Data(), from, end_, prefix);
       if (at == kNone) {
         if (eof_) {
           pos_ = end_;
@@ -335,7 +360,6 @@ class LineStream {
         if (auto filled = Refill(keepFrom); !filled) return std::unexpected(filled.error());
         from = resume > keepFrom ? resume - keepFrom : 0;
         start = start > keepFrom ? start - keepFrom : 0;
-        bracket = match = kNone;
         continue;
       }
       if (StartsLine(at)) {
@@ -355,7 +379,7 @@ class LineStream {
         if (auto filled = Refill(end_); !filled) return std::unexpected(filled.error());
         continue;
       }
-      const char* data = buffer_.get();
+      const char* data = Data();
       if (afterCr_) {
         afterCr_ = false;
         if (data[pos_] == '\n') {
@@ -380,19 +404,26 @@ class LineStream {
   // A line starts at the file's start and after CR or CR LF; a lone LF is inside a line,
   // and the LF of a CR LF is no line's start.
   bool StartsLine(std::size_t at) const {
-    const char* data = buffer_.get();
+    const char* data = Data();
     if (at == 0) return windowAtFileStart_;
     if (data[at - 1] == '\r') return data[at] != '\n';
     return at >= 2 && data[at - 1] == '\n' && data[at - 2] == '\r';
   }
 
-  // Drops the bytes before `keepFrom` and reads more behind the rest.
+  // The window: the bytes from the buffer's start_ on.
+  char* Data() const { return buffer_.get() + start_; }
+
+  // Drops the bytes before `keepFrom` and reads more behind the rest. The rest moves to
+  // just before a multiple of kReadAlignment, where the read then lands (ReadBuffer).
   Outcome<void> Refill(std::size_t keepFrom) {
-    char* data = buffer_.get();
-    std::memmove(data, data + keepFrom, end_ - keepFrom);
-    end_ -= keepFrom;
+    const std::size_t kept = end_ - keepFrom;
+    const std::size_t start = (fileio::kReadAlignment - kept % fileio::kReadAlignment) % fileio::kReadAlignment;
+    std::memmove(buffer_.get() + start, Data() + keepFrom, kept);
+    start_ = start;
+    end_ = kept;
     pos_ = pos_ > keepFrom ? pos_ - keepFrom : 0;
     if (keepFrom > 0) windowAtFileStart_ = false;
+    char* data = Data();
     auto n = reader_.Read(data + end_, size_ - end_);
     if (!n) return std::unexpected(FromFileError(n.error()));
     if (*n == 0) eof_ = true;
@@ -401,9 +432,10 @@ class LineStream {
   }
 
   ScanSource reader_;
+  std::size_t size_;  // of the window
   // Left uninitialized: a scan of a small file touches only the pages it reads into.
-  std::size_t size_;
-  std::unique_ptr<char[]> buffer_;
+  fileio::ReadBuffer buffer_;
+  std::size_t start_ = 0;  // of the window in the buffer
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool eof_ = false;

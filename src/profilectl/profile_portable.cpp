@@ -7,6 +7,9 @@
 // A file that starts with the UTF-16LE byte-order mark is read and written as UTF-16;
 // the ANSI arguments and results are converted at the boundary.
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,11 +48,32 @@ char16_t DecodePair(std::string_view pair) {
   return decoded.size() == 1 && decoded[0] != u'?' ? decoded[0] : u'\0';
 }
 
+
+// The length of the beginning that `a` and `b` share while it holds only ASCII (so that
+// no double-byte character starts in it), eight bytes at a time: names that differ
+// mostly differ after a shared beginning ("section12", "section13").
+std::size_t SharedAsciiPrefix(std::string_view a, std::string_view b) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  std::size_t i = 0;
+  for (; i + 8 <= a.size(); i += 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x == y && (x & kHighBits) == 0) continue;
+    if (x == y || std::endian::native != std::endian::little) return i;
+    // The bytes before the first difference, if all of them are ASCII.
+    const int same = std::countr_zero(x ^ y) / 8;
+    const std::uint64_t before = same == 0 ? 0 : ~std::uint64_t{0} >> (64 - 8 * same);
+    return (x & kHighBits & before) == 0 ? i + static_cast<std::size_t>(same) : i;
+  }
+  return i;
+}
+
 }  // namespace
 
 bool NamesEqual(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size();) {
+  for (std::size_t i = SharedAsciiPrefix(a, b); i < a.size();) {
     const bool pair = IsLeadUnit(a[i]) && i + 1 < a.size();
     if (!pair) {
       if (a[i] != b[i] && AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
@@ -91,14 +115,14 @@ using portable::TrimmedText;
 // Reads a file in pieces through one buffer. The first piece is small, so that a key
 // near the top of a large file costs little, and so is the buffer until a second piece
 // is wanted; the others are 1 MiB, few enough calls that reading a large file costs
-// little more than copying it.
+// little more than copying it. The pieces land on the buffer's start, on a page
+// boundary (fileio::ReadBuffer).
 class PieceReader {
  public:
   static constexpr std::size_t kFirstPiece = 4 * 1024;
   static constexpr std::size_t kPiece = 1024 * 1024;
 
-  explicit PieceReader(fileio::Reader& reader)
-      : reader_(reader), buffer_(std::make_unique_for_overwrite<char[]>(kFirstPiece)) {}
+  explicit PieceReader(fileio::Reader& reader) : reader_(reader), buffer_(kFirstPiece) {}
 
   // The next piece: full size (an even number of bytes) except at the end of the file,
   // empty at the end or after a read error. Valid until the next call.
@@ -106,7 +130,7 @@ class PieceReader {
     if (ended_) return {};
     const std::size_t want = first_ ? kFirstPiece : kPiece;
     if (!first_ && !grown_) {
-      buffer_ = std::make_unique_for_overwrite<char[]>(kPiece);
+      buffer_ = fileio::ReadBuffer(kPiece);
       grown_ = true;
     }
     first_ = false;
@@ -128,7 +152,7 @@ class PieceReader {
 
  private:
   fileio::Reader& reader_;
-  std::unique_ptr<char[]> buffer_;
+  fileio::ReadBuffer buffer_;
   bool first_ = true;
   bool grown_ = false;
   bool ended_ = false;  // a piece came short: the file ends there
@@ -192,14 +216,14 @@ std::basic_string<Unit> FindValue(PieceReader& pieces, std::string_view piece, s
 }
 
 // A list as the list functions fill a buffer of `size` bytes.
-class ListBuffer {
+class ListBuffer final : public ListVisitor {
  public:
   explicit ListBuffer(std::size_t size) : size_(size) {}
 
   // Adds an entry; false once the buffer is full. An entry goes in whole only when it
   // leaves more than the two closing NULs' room; otherwise as much of it as leaves that
   // room, and the list ends there.
-  bool Add(std::string_view entry) {
+  bool Entry(std::string_view entry) override {
     if (full_) return false;
     if (size_ >= 2 && text_.size() + entry.size() + 1 < size_ - 1) {
       text_.append(entry).push_back('\0');
@@ -218,33 +242,39 @@ class ListBuffer {
   bool full_ = false;
 };
 
-// Puts what a listing scan meets into a ListBuffer, in the ANSI code page.
+// Hands what a listing scan meets to a ListVisitor, entry by entry, in the ANSI code
+// page.
 template <class Unit>
-class ListCollector final : public SectionListener<Unit> {
+class ListForwarder final : public SectionListener<Unit> {
  public:
-  ListCollector(ScanMode mode, ListBuffer& list) : mode_(mode), list_(list) {}
+  ListForwarder(ScanMode mode, ListVisitor& visitor) : mode_(mode), visitor_(visitor) {}
 
-  bool OnSection(const LineExtent&) override { return true; }
+  bool OnSection(const LineExtent&) override {
+    sectionFound = true;
+    return true;
+  }
   bool OnKey(const KeyLine&, const TrimmedText<Unit>&) override { return true; }
-  bool OnSectionName(const TrimmedText<Unit>& name) override { return Add(name.Kept()); }
+  bool OnSectionName(const TrimmedText<Unit>& name) override { return Forward(name.Kept()); }
   bool OnEntry(const TrimmedText<Unit>& name, bool hasEquals, const TrimmedText<Unit>& value) override {
-    if (mode_ == ScanMode::kKeyNames || !hasEquals) return Add(name.Kept());
+    if (mode_ == ScanMode::kKeyNames || !hasEquals) return Forward(name.Kept());
     entry_.assign(name.Kept()).push_back(Unit('='));
     entry_.append(value.Kept());
-    return Add(entry_);
+    return Forward(entry_);
   }
 
+  bool sectionFound = false;
+
  private:
-  bool Add(std::basic_string_view<Unit> entry) {
+  bool Forward(std::basic_string_view<Unit> entry) {
     if constexpr (sizeof(Unit) == 1) {
-      return list_.Add(entry);
+      return visitor_.Entry(entry);
     } else {
-      return list_.Add(text::ToAnsi(entry));
+      return visitor_.Entry(text::ToAnsi(entry));
     }
   }
 
   const ScanMode mode_;
-  ListBuffer& list_;
+  ListVisitor& visitor_;
   std::basic_string<Unit> entry_;
 };
 
@@ -415,6 +445,20 @@ class PortableProfileStore final : public ProfileStore {
     return List(file, ScanMode::kEntries, section, size);
   }
 
+  bool VisitSectionNames(const std::string& file, ListVisitor& visitor) override {
+    return Scan(file, ScanMode::kSectionNames, {}, visitor).read;
+  }
+
+  bool VisitKeyNames(const std::string& file, const std::string& section, ListVisitor& visitor) override {
+    const ListScan scan = Scan(file, ScanMode::kKeyNames, section, visitor);
+    return scan.read && scan.sectionFound;
+  }
+
+  bool VisitSectionLines(const std::string& file, const std::string& section, ListVisitor& visitor) override {
+    const ListScan scan = Scan(file, ScanMode::kEntries, section, visitor);
+    return scan.read && scan.sectionFound;
+  }
+
   bool HasSection(const std::string& file, const std::string& section) override {
     auto reader = fileio::Reader::Open(text::FromAnsi(file));
     if (!reader) return false;
@@ -432,25 +476,34 @@ class PortableProfileStore final : public ProfileStore {
   }
 
  private:
-  static std::string List(const std::string& file, ScanMode mode, std::string_view section, std::size_t size) {
-    if (size == 0) return {};
+  struct ListScan {
+    bool read = false;          // the file was opened and read to where the list ends
+    bool sectionFound = false;  // the section's header was met
+  };
+
+  // One scan of the file for a list, its entries handed to `visitor` as they are met.
+  static ListScan Scan(const std::string& file, ScanMode mode, std::string_view section, ListVisitor& visitor) {
     auto reader = fileio::Reader::Open(text::FromAnsi(file));
     if (!reader) return {};
     PieceReader pieces(*reader);
     const std::string_view first = pieces.Next();
-    ListBuffer list(size);
-    bool read;
     if (!first.starts_with(kUtf16LeMark)) {
-      ListCollector<char> collector(mode, list);
-      ProfileScanner<char> scanner(mode, TrimSpaces(section), collector);
-      read = ScanPieces(pieces, first, scanner);
-    } else {
-      const std::u16string section16 = text::FromAnsi(TrimSpaces(section));
-      ListCollector<char16_t> collector(mode, list);
-      ProfileScanner<char16_t> scanner(mode, section16, collector);
-      read = ScanPieces(pieces, first.substr(kUtf16LeMark.size()), scanner);
+      ListForwarder<char> forwarder(mode, visitor);
+      ProfileScanner<char> scanner(mode, TrimSpaces(section), forwarder);
+      const bool read = ScanPieces(pieces, first, scanner);
+      return {read, forwarder.sectionFound};
     }
-    return read ? list.Take() : std::string();
+    const std::u16string section16 = text::FromAnsi(TrimSpaces(section));
+    ListForwarder<char16_t> forwarder(mode, visitor);
+    ProfileScanner<char16_t> scanner(mode, section16, forwarder);
+    const bool read = ScanPieces(pieces, first.substr(kUtf16LeMark.size()), scanner);
+    return {read, forwarder.sectionFound};
+  }
+
+  static std::string List(const std::string& file, ScanMode mode, std::string_view section, std::size_t size) {
+    if (size == 0) return {};
+    ListBuffer list(size);
+    return Scan(file, mode, section, list).read ? list.Take() : std::string();
   }
 
   static bool Apply(const std::string& file, Change change, std::string_view section, std::string_view key,
@@ -473,16 +526,6 @@ class PortableProfileStore final : public ProfileStore {
 }  // namespace
 
 std::unique_ptr<ProfileStore> MakePortableProfileStore() { return std::make_unique<PortableProfileStore>(); }
-
-std::vector<std::string> ListEntries(std::string_view list) {
-  std::vector<std::string> entries;
-  while (!list.empty()) {
-    const std::size_t end = std::min(list.find('\0'), list.size());
-    entries.emplace_back(list.substr(0, end));
-    list.remove_prefix(std::min(end + 1, list.size()));
-  }
-  return entries;
-}
 
 #ifndef _WIN32
 std::unique_ptr<ProfileStore> MakeSystemProfileStore() { return MakePortableProfileStore(); }

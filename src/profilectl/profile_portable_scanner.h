@@ -75,6 +75,38 @@ inline const char16_t* FindBracket(const char16_t* data, std::size_t size) {
   return std::char_traits<char16_t>::find(data, size, u'[');
 }
 
+// The first unit of data[from, size) that ends a header's name (']', CR, LF) or may start
+// a double-byte character (a byte from 0x80 on); `size` when there is none. Sixteen
+// bytes at a time where SSE2 is available: a header's name is read whole, and headers
+// are most of what a scan outside its section reads.
+inline std::size_t FindNameStop(const char* data, std::size_t size, std::size_t from) {
+#ifdef __SSE2__
+  const __m128i bracket = _mm_set1_epi8(']');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  for (; from + 16 <= size; from += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from));
+    const __m128i stops =
+        _mm_or_si128(_mm_cmpeq_epi8(block, bracket), _mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf)));
+    const int found = _mm_movemask_epi8(stops) | _mm_movemask_epi8(block);
+    if (found != 0) return from + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found)));
+  }
+#endif
+  for (; from < size; ++from) {
+    const char unit = data[from];
+    if (unit == ']' || unit == '\r' || unit == '\n' || static_cast<unsigned char>(unit) >= 0x80) return from;
+  }
+  return size;
+}
+
+inline std::size_t FindNameStop(const char16_t* data, std::size_t size, std::size_t from) {
+  for (; from < size; ++from) {
+    const char16_t unit = data[from];
+    if (unit == u']' || unit == u'\r' || unit == u'\n') return from;
+  }
+  return size;
+}
+
 inline bool IsLeadUnit(char unit) {
   const auto byte = static_cast<unsigned char>(unit);
   return byte >= 0x80 && text::IsLeadByte(byte);
@@ -108,6 +140,15 @@ class TrimmedText {
       trimmedLength_ = length_;
       last_ = unit;
     }
+  }
+
+  // Sets the text to `text` (already trimmed), as Reset(limit) and Add for each of its
+  // units would.
+  void Assign(std::basic_string_view<Unit> text, std::size_t limit) {
+    kept_.assign(text.substr(0, limit));
+    limit_ = limit;
+    length_ = trimmedLength_ = text.size();
+    last_ = text.empty() ? Unit() : text.back();
   }
 
   // Length of the whole trimmed text.
@@ -253,14 +294,21 @@ class ProfileScanner {
       std::size_t before = at;
       while (before > from && IsBlank(data[before - 1])) --before;
       const bool lineStart = before > from ? IsLineBreak(data[before - 1]) : lineBlankSoFar_;
-      if (lineStart) {
-        if (before > from) lineStart_ = offset_ + before;
-        kind_ = LineKind::kHeader;
+      if (!lineStart) {
+        i = at + 1;
+        continue;
+      }
+      if (before > from) lineStart_ = offset_ + before;
+      kind_ = LineKind::kHeader;
+      const std::size_t end = WholeHeaderLine(data, size, at);
+      if (end == 0) {  // the line goes on in the next piece: unit by unit
         name_.Reset(HeaderNameLimit());
         state_ = State::kHeaderName;
         return at + 1;
       }
-      i = at + 1;
+      EndLine(offset_ + end);
+      if (done_ || state_ != State::kSeekHeader) return end;
+      i = from = end;
     }
     // No header in this piece: remember whether its last line is blank so far.
     std::size_t tail = size;
@@ -270,6 +318,33 @@ class ProfileScanner {
       if (lineBlankSoFar_) lineStart_ = offset_ + tail;
     }
     return size;
+  }
+
+  // For the header line whose '[' is data[at]: when the line and its line break lie
+  // wholly in the piece, takes its name into name_, sets contentEnd_ and returns where
+  // the next line starts; 0 otherwise. Most headers are met here, at the cost of a
+  // look at each of their units, rather than unit by unit through Step.
+  std::size_t WholeHeaderLine(const Unit* data, std::size_t size, std::size_t at) {
+    std::size_t i = at + 1;
+    for (;;) {
+      i = FindNameStop(data, size, i);
+      if (i == size || data[i] == Unit(']') || IsLineBreak(data[i])) break;
+      // A lead byte takes the next unit along, whatever it is, unless that ends the line.
+      i += IsLeadUnit(data[i]) && i + 1 < size && !IsLineBreak(data[i + 1]) ? 2 : 1;
+    }
+    std::size_t nameEnd = i;
+    std::size_t lineBreak = nameEnd;
+    while (lineBreak < size && !IsLineBreak(data[lineBreak])) ++lineBreak;
+    // No line break in the piece, or a CR as its last unit, which may be followed by the
+    // LF of its pair.
+    if (lineBreak + 1 >= size && !(lineBreak < size && data[lineBreak] == Unit('\n'))) return 0;
+    std::size_t nameStart = at + 1;
+    while (nameStart < nameEnd && IsBlank(data[nameStart])) ++nameStart;
+    while (nameEnd > nameStart && IsBlank(data[nameEnd - 1])) --nameEnd;
+    name_.Assign(StringView(data + nameStart, nameEnd - nameStart), HeaderNameLimit());
+    contentEnd_ = offset_ + lineBreak;
+    const bool crLf = data[lineBreak] == Unit('\r') && data[lineBreak + 1] == Unit('\n');
+    return lineBreak + (crLf ? 2 : 1);
   }
 
   // Collects a header name from data[i] up to its ']' or the line break, which Step

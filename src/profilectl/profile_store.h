@@ -16,6 +16,15 @@
 
 namespace profilectl {
 
+// Receives the entries of a list one at a time, as a scan meets them.
+class ListVisitor {
+ public:
+  virtual ~ListVisitor() = default;
+  // One entry in the ANSI code page, without its NUL; the view is valid during the call.
+  // Returns false to end the list there.
+  virtual bool Entry(std::string_view entry) = 0;
+};
+
 class ProfileStore {
  public:
   virtual ~ProfileStore() = default;
@@ -61,6 +70,16 @@ class ProfileStore {
   // "key=value" with the blanks around name and value removed; a line without "=" as
   // it stands, trimmed.
   virtual std::string SectionLines(const std::string& file, const std::string& section, std::size_t size) = 0;
+
+  // The whole lists (what the three above return for kWholeList), handed to `visitor`
+  // entry by entry. The portable store hands each entry over as its scan meets it, so a
+  // list of any length costs bounded memory; the others list into a buffer first.
+  // False when the list is known to be missing: a section's list when the file lacks the
+  // section (as HasSection answers), any list when the file cannot be read. An empty
+  // list of section names leaves open whether the file is there.
+  virtual bool VisitSectionNames(const std::string& file, ListVisitor& visitor);
+  virtual bool VisitKeyNames(const std::string& file, const std::string& section, ListVisitor& visitor);
+  virtual bool VisitSectionLines(const std::string& file, const std::string& section, ListVisitor& visitor);
 
   // Whether the file holds the section, by the rules of the reads.
   virtual bool HasSection(const std::string& file, const std::string& section) = 0;

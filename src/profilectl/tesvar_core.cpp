@@ -160,35 +160,84 @@ Outcome<bool> TesvarCore::NewFile(std::u16string_view nPathName) {
   return fileio::IsFile(path);
 }
 
-Outcome<TesvarCore::List> TesvarCore::SectionNames(std::size_t size) {
-  if (auto file = WorkingFile(); !file) return std::unexpected(file.error());
-  return Listed(std::nullopt, store_.SectionNames(AnsiFileName(), size));
+Outcome<bool> TesvarCore::SectionNames(std::size_t size, ListSink& sink) {
+  return ListTo(ListKind::kSectionNames, {}, size, sink);
 }
 
-Outcome<TesvarCore::List> TesvarCore::KeyNames(std::u16string_view 扇区, std::size_t size) {
-  if (auto file = WorkingFile(); !file) return std::unexpected(file.error());
-  return Listed(扇区, store_.KeyNames(AnsiFileName(), text::ToAnsi(扇区), size));
+Outcome<bool> TesvarCore::KeyNames(std::u16string_view 扇区, std::size_t size, ListSink& sink) {
+  return ListTo(ListKind::kKeyNames, 扇区, size, sink);
 }
 
-Outcome<TesvarCore::List> TesvarCore::SectionLines(std::u16string_view 扇区, std::size_t size) {
-  if (auto file = WorkingFile(); !file) return std::unexpected(file.error());
-  return Listed(扇区, store_.SectionLines(AnsiFileName(), text::ToAnsi(扇区), size));
+Outcome<bool> TesvarCore::SectionLines(std::u16string_view 扇区, std::size_t size, ListSink& sink) {
+  return ListTo(ListKind::kSectionLines, 扇区, size, sink);
 }
 
-Outcome<TesvarCore::List> TesvarCore::Listed(const std::optional<std::u16string_view>& section,
-                                             const std::string& list) {
-  // An empty list leaves open whether the file or the section is there.
-  if (list.empty()) {
-    if (!fileio::IsFile(fileName_)) return List();
-    if (section && !store_.HasSection(AnsiFileName(), text::ToAnsi(*section))) return List();
+namespace {
+
+// Passes a store's entries on, converted, and counts them.
+class EntryConverter final : public ListVisitor {
+ public:
+  explicit EntryConverter(TesvarCore::ListSink& sink) : sink_(sink) {}
+  bool Entry(std::string_view entry) override {
+    ++count;
+    // ASCII is the same in the code page and in UTF-16.
+    unsigned char bits = 0;
+    for (char c : entry) bits |= static_cast<unsigned char>(c);
+    if (bits < 0x80) {
+      wide_.resize(entry.size());
+      for (std::size_t i = 0; i < entry.size(); ++i) wide_[i] = static_cast<char16_t>(entry[i]);
+      sink_.Entry(wide_);
+    } else {
+      sink_.Entry(text::FromAnsi(entry));
+    }
+    return true;
   }
-  std::vector<std::string> ansi = ListEntries(list);
+  std::size_t count = 0;
+
+ private:
+  TesvarCore::ListSink& sink_;
+  std::u16string wide_;
+};
+
+}  // namespace
+
+Outcome<bool> TesvarCore::ListTo(ListKind kind, std::u16string_view section, std::size_t size, ListSink& sink) {
+  if (auto file = WorkingFile(); !file) return std::unexpected(file.error());
+  const std::string file = AnsiFileName();
+  const std::string ansiSection = text::ToAnsi(section);
+  const bool ofSection = kind != ListKind::kSectionNames;
+
+  if (size == ProfileStore::kWholeList) {
+    EntryConverter converter(sink);
+    bool there = true;
+    switch (kind) {
+      case ListKind::kSectionNames: there = store_.VisitSectionNames(file, converter); break;
+      case ListKind::kKeyNames: there = store_.VisitKeyNames(file, ansiSection, converter); break;
+      case ListKind::kSectionLines: there = store_.VisitSectionLines(file, ansiSection, converter); break;
+    }
+    // An empty list leaves open whether the file or the section is there.
+    if (converter.count > 0) return true;
+    return fileio::IsFile(fileName_) && (!ofSection || there);
+  }
+
+  std::string list;
+  switch (kind) {
+    case ListKind::kSectionNames: list = store_.SectionNames(file, size); break;
+    case ListKind::kKeyNames: list = store_.KeyNames(file, ansiSection, size); break;
+    case ListKind::kSectionLines: list = store_.SectionLines(file, ansiSection, size); break;
+  }
+  if (list.empty()) {
+    if (!fileio::IsFile(fileName_)) return false;
+    if (ofSection && !store_.HasSection(file, ansiSection)) return false;
+  }
+  std::vector<std::string> entries = ListEntries(list);
   // A list cut to its buffer ends without a NUL; its last entry keeps no half of a
   // double-byte character.
-  if (!ansi.empty() && list.back() != '\0') ansi.back().resize(text::LengthWithoutDanglingLeadByte(ansi.back()));
-  std::vector<std::u16string> entries;
-  for (const std::string& entry : ansi) entries.push_back(text::FromAnsi(entry));
-  return List(std::move(entries));
+  if (!entries.empty() && list.back() != '\0') {
+    entries.back().resize(text::LengthWithoutDanglingLeadByte(entries.back()));
+  }
+  for (const std::string& entry : entries) sink.Entry(text::FromAnsi(entry));
+  return true;
 }
 
 }  // namespace profilectl

@@ -49,17 +49,24 @@ class TesvarCore {
   Outcome<bool> NewFile(std::u16string_view nPathName);
 
   // The lists of the profile operations (not methods of the control; the tesvar tool
-  // offers them), each entry converted from the ANSI code page, for a buffer of `size`
-  // bytes (ProfileStore::kWholeList: all of it). Nothing when the file is missing, or
-  // for a section's lists the section. FileName is refused as by the methods (52).
-  using List = std::optional<std::vector<std::u16string>>;
-  Outcome<List> SectionNames(std::size_t size);
-  Outcome<List> KeyNames(std::u16string_view 扇区, std::size_t size);
-  Outcome<List> SectionLines(std::u16string_view 扇区, std::size_t size);
+  // offers them), handed to `sink` entry by entry, each converted from the ANSI code
+  // page. For a buffer of `size` bytes the list is cut as the functions cut it, its last
+  // entry keeping no half of a double-byte character; with ProfileStore::kWholeList
+  // every entry goes to `sink` as the store's scan meets it, so that no list is held
+  // whole. False when the file is missing, or for a section's lists the section.
+  // FileName is refused as by the methods (52).
+  class ListSink {
+   public:
+    virtual ~ListSink() = default;
+    virtual void Entry(std::u16string_view entry) = 0;
+  };
+  Outcome<bool> SectionNames(std::size_t size, ListSink& sink);
+  Outcome<bool> KeyNames(std::u16string_view 扇区, std::size_t size, ListSink& sink);
+  Outcome<bool> SectionLines(std::u16string_view 扇区, std::size_t size, ListSink& sink);
 
  private:
-  // The entries of `list` when the file (and `section`, when given) is there.
-  Outcome<List> Listed(const std::optional<std::u16string_view>& section, const std::string& list);
+  enum class ListKind { kSectionNames, kKeyNames, kSectionLines };
+  Outcome<bool> ListTo(ListKind kind, std::u16string_view section, std::size_t size, ListSink& sink);
   // The FileName the methods may work on: one with a NUL, one outside the ANSI code
   // page, or one that the profile operations cannot take, is refused (52).
   Outcome<fileio::Path> WorkingFile() const;

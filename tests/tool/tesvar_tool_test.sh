@@ -71,6 +71,11 @@ expect 1 "" "" -- "$missing" sections
 # A buffer too small: the last entry is cut, never inside a character.
 expect 0 "$(printf '扇区\n其')" "" -- --buffer 9 "${folder}l.ini" sections
 expect 2 "" "error 5: " -- --buffer 0 "${folder}l.ini" sections
+# Lists far longer than what the tool holds before writing come out whole and in order.
+{ seq -f '[section%g]' 1 30000; echo '[big]'; seq -f 'key%g=value' 1 30000; } | sed 's/$/\r/' > big.ini
+expect 0 "$(seq -f 'section%g' 1 30000; echo big)" "" -- "${folder}big.ini" sections
+expect 0 "$(seq -f 'key%g' 1 30000)" "" -- "${folder}big.ini" keys big
+expect 0 "$(seq -f 'key%g=value' 1 30000)" "" -- "${folder}big.ini" section BIG
 # The lines above the first header are in no section and [] is the section "" (D19).
 # Wine 8 lists those lines as the section "" and does not take [] for it: Windows'
 # answers are checked natively only.

@@ -8,7 +8,7 @@ namespace {
 
 // UTF-8 bytes to a pipe or file; UTF-16 to a console, which shows them whatever its
 // code page.
-void Write(DWORD which, const std::string& utf8) {
+void Write(DWORD which, std::string_view utf8) {
   if (utf8.empty()) return;
   HANDLE handle = GetStdHandle(which);
   DWORD mode, done;
@@ -26,6 +26,7 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::u16string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(win::Utf16View(argv[i]));
   profilectl::ToolOutput output;
+  output.flush = [](std::string_view text) { Write(STD_OUTPUT_HANDLE, text); };
   const int status = profilectl::RunTesvarTool(args, output);
   Write(STD_OUTPUT_HANDLE, output.out);
   Write(STD_ERROR_HANDLE, output.err);

@@ -2,8 +2,8 @@
 
 #include <charconv>
 #include <optional>
-#include <type_traits>
 #include <map>
+#include <type_traits>
 
 #include "profilectl/tesvar_core.h"
 #include "text/codepage.h"
@@ -79,12 +79,32 @@ Outcome<int> Then(Outcome<T> result, F f) {
   }
 }
 
-// Prints a list one entry a line; 1 when the file or section is missing.
-int PrintList(const TesvarCore::List& list, ToolOutput& output) {
-  if (!list) return kFalseExit;
-  for (const std::u16string& entry : *list) output.out += text::ToUtf8(entry) + "\n";
-  return kTrueExit;
-}
+// Prints a list one entry a line, handing the output on as it grows.
+class ListPrinter final : public TesvarCore::ListSink {
+ public:
+  explicit ListPrinter(ToolOutput& output) : output_(output) {}
+  void Entry(std::u16string_view entry) override {
+    // ASCII is the same in UTF-16 and UTF-8.
+    char16_t bits = 0;
+    for (char16_t c : entry) bits |= c;
+    if (bits < 0x80) {
+      const std::size_t at = output_.out.size();
+      output_.out.append(entry.size() + 1, '\n');
+      char* out = output_.out.data() + at;
+      for (std::size_t i = 0; i < entry.size(); ++i) out[i] = static_cast<char>(entry[i]);
+    } else {
+      output_.out += text::ToUtf8(entry);
+      output_.out += '\n';
+    }
+    if (output_.flush && output_.out.size() >= ToolOutput::kFlushAt) {
+      output_.flush(output_.out);
+      output_.out.clear();
+    }
+  }
+
+ private:
+  ToolOutput& output_;
+};
 
 Outcome<int> Execute(TesvarCore& control, std::u16string_view command, const Args& a, const Options& options,
                      ToolOutput& output) {
@@ -103,10 +123,10 @@ Outcome<int> Execute(TesvarCore& control, std::u16string_view command, const Arg
   if (command == u"sections" || command == u"keys" || command == u"section") {
     if (options.bufferGiven && options.buffer <= 0) return Fail(ErrorNumber::kInvalidCall);
     const std::size_t size = options.bufferGiven ? static_cast<std::size_t>(options.buffer) : ProfileStore::kWholeList;
-    const auto print = [&](const TesvarCore::List& list) { return PrintList(list, output); };
-    if (command == u"sections") return Then(control.SectionNames(size), print);
-    if (command == u"keys") return Then(control.KeyNames(a[0], size), print);
-    return Then(control.SectionLines(a[0], size), print);
+    ListPrinter printer(output);
+    if (command == u"sections") return Then(control.SectionNames(size, printer), ExitFor);
+    if (command == u"keys") return Then(control.KeyNames(a[0], size, printer), ExitFor);
+    return Then(control.SectionLines(a[0], size, printer), ExitFor);
   }
   return Then(control.NewFile(control.FileName()), ExitFor);
 }

@@ -7,7 +7,10 @@
 // 2 an error of the control ("error N: description" on standard error), 64 a usage
 // mistake.
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace profilectl {
@@ -15,6 +18,12 @@ namespace profilectl {
 struct ToolOutput {
   std::string out;  // standard output, UTF-8
   std::string err;  // standard error, UTF-8
+
+  // When set, a list's output is handed here in whole lines, and `out` emptied, each
+  // time `out` reaches kFlushAt bytes, so that a list of any length takes bounded
+  // memory; what is left in `out` at the end is the caller's to write.
+  std::function<void(std::string_view)> flush;
+  static constexpr std::size_t kFlushAt = 64 * 1024;
 };
 
 int RunTesvarTool(const std::vector<std::u16string>& args, ToolOutput& output);

@@ -38,6 +38,9 @@ TEST(LineTests, SectionLineStartsWithOpeningAndEndsWithClosingBracket) {
   EXPECT_TRUE(IsSectionLine("[" + text::ToAnsi(u"扇区") + "]"));
 }
 
+// The scans read the file through a window of this size.
+constexpr std::size_t kWindow = 1024 * 1024;
+
 class ScanTest : public testing::Test {
  protected:
   fileio::Path Write(std::string_view bytes) { return PathOf(dir_.Write("t.ini", bytes)); }
@@ -107,7 +110,7 @@ TEST_F(ScanTest, HeaderIsFoundAcrossBufferBoundariesAndAfterHugeLines) {
   const std::string huge(200 * 1024, 'x');
   EXPECT_EQ(SectionExists(Write(huge + "\r\n[Main]\r\n"), u"Main"), true);
   EXPECT_EQ(SectionExists(Write(huge + "[Main]\r\n"), u"Main"), false);
-  for (std::size_t pad = 64 * 1024 - 12; pad < 64 * 1024 + 4; ++pad) {
+  for (std::size_t pad = kWindow - 12; pad < kWindow + 4; ++pad) {
     const std::string filler = std::string(pad, 'y') + "\r\n";
     EXPECT_EQ(SectionExists(Write(filler + "[Main]\r\nk=1\r\n"), u"Main"), true) << pad;
     EXPECT_EQ(SectionExists(Write(filler + "[Main]x\r\n"), u"Main"), false) << pad;
@@ -117,6 +120,22 @@ TEST_F(ScanTest, HeaderIsFoundAcrossBufferBoundariesAndAfterHugeLines) {
     EXPECT_EQ(KeyInSection(Write("[Main]\r\n" + filler + "key=1\r\n"), u"Main", u"key"), true) << pad;
     EXPECT_EQ(KeyInSection(Write("[Main]\r\n" + std::string(pad, 'y') + "\nkey=1\r\n"), u"Main", u"key"), false)
         << pad;
+  }
+}
+
+TEST_F(ScanTest, KeyAndSectionEndAreFoundAcrossTheWindowEdge) {
+  // The key's line, the lines that end the section or only look like the key's, and the
+  // line breaks before them, on every offset around the edge of the first window.
+  for (std::size_t pad = kWindow - 14; pad < kWindow + 2; ++pad) {
+    const std::string filler = "[Main]\r\n" + std::string(pad - 10, 'y');
+    EXPECT_EQ(KeyInSection(Write(filler + "\r\nkey=1\r\n"), u"Main", u"key"), true) << pad;
+    EXPECT_EQ(KeyInSection(Write(filler + "\rkey =1"), u"Main", u"key"), true) << pad;
+    EXPECT_EQ(KeyInSection(Write(filler + "\r\nkeys=1\r\nkey\r\nkey=1\r\n"), u"Main", u"key"), true) << pad;
+    EXPECT_EQ(KeyInSection(Write(filler + "\r\nkeys=1\r\n"), u"Main", u"key"), false) << pad;
+    EXPECT_EQ(KeyInSection(Write(filler + "\r\n[Next]\r\nkey=1\r\n"), u"Main", u"key"), false) << pad;
+    EXPECT_EQ(KeyInSection(Write(filler + "\r\n[a=b]\r\nkey=1\r\n"), u"Main", u"key"), true) << pad;
+    EXPECT_EQ(KeyInSection(Write(filler + "\nkey=1\r\n"), u"Main", u"key"), false) << pad;
+    EXPECT_EQ(KeyInSection(Write(filler + "key=1\r\n"), u"Main", u"key"), false) << pad;
   }
 }
 

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "profilectl/profile_store.h"
+#include "profilectl/utf16le.h"
 #include "support/temp_dir.h"
+#include "text/codepage.h"
 
 namespace profilectl {
 namespace {
@@ -217,6 +219,57 @@ TEST_F(PortableStoreTest, HasSectionByTheReadRules) {
   EXPECT_TRUE(store->HasSection(file, ""));
   EXPECT_FALSE(store->HasSection(Put("k=1\r\n[s]\r\n"), ""));
   EXPECT_FALSE(store->HasSection(dir.File("missing.ini"), "Main"));
+}
+
+// What a visit hands over, joined as the whole buffer list holds it.
+class JoinedEntries final : public ListVisitor {
+ public:
+  bool Entry(std::string_view entry) override {
+    text.append(entry).push_back('\0');
+    return true;
+  }
+  std::string text;
+};
+
+// The lists the tool streams are the lists of the buffer form, entry for entry, and a
+// visit finds the section where HasSection does.
+TEST_F(PortableStoreTest, VisitedListsAreTheWholeLists) {
+  std::string many;  // headers and entries across the edges of the read pieces
+  for (int s = 0; many.size() < 1100 * 1024; ++s) {
+    many += (s % 3 == 0 ? " [S" : "[s") + std::to_string(s % 500) + "]\r\n";
+    for (int k = 0; k < s % 7; ++k) many += "k" + std::to_string(k) + " = v" + std::string(k * 13, 'x') + "\r\n";
+    if (s % 5 == 0) many += "loose text\r\n;c=1\r\n\r\n";
+  }
+  const std::string chinese = "x=0\r\n[\x81]x]\r\n\xBC\xFC=\xD6\xB5\r\n";  // trail ']' in a name
+  const std::string files[] = {
+      "k=0\r\nj=1\r\n[]\r\nk=1\r\nk=2\r\n[s]\r\na=1\r\n[S]\r\nb=2\r\n[]\r\nz=3\r\n",
+      "before\r\n[ s ]\r\n ; c\r\nname only\r\n=v\r\nk = v \r\n[t]\n[s]\rk=2",
+      chinese,
+      many,
+      "",
+      std::string(kUtf16LeMark) + EncodeUtf16Le(text::FromAnsi(chinese + "[s]\r\n\xBC\xFC = 1\r\n[]\r\n")),
+      std::string(kUtf16LeMark) + EncodeUtf16Le(text::FromAnsi(many)),
+  };
+  for (const std::string& content : files) {
+    SCOPED_TRACE(content.substr(0, 40));
+    const std::string file = Put(content);
+    JoinedEntries names;
+    EXPECT_TRUE(store->VisitSectionNames(file, names));
+    EXPECT_EQ(names.text, store->SectionNames(file, ProfileStore::kWholeList));
+    for (const std::string section : {"", "s", " S ", "S1", "\x81]x", "missing"}) {
+      SCOPED_TRACE(section);
+      JoinedEntries keys, lines;
+      const bool hasSection = store->HasSection(file, section);
+      EXPECT_EQ(store->VisitKeyNames(file, section, keys), hasSection);
+      EXPECT_EQ(store->VisitSectionLines(file, section, lines), hasSection);
+      EXPECT_EQ(keys.text, store->KeyNames(file, section, ProfileStore::kWholeList));
+      EXPECT_EQ(lines.text, store->SectionLines(file, section, ProfileStore::kWholeList));
+    }
+  }
+  JoinedEntries none;
+  EXPECT_FALSE(store->VisitSectionNames(dir.File("missing.ini"), none));
+  EXPECT_FALSE(store->VisitKeyNames(dir.File("missing.ini"), "s", none));
+  EXPECT_EQ(none.text, "");
 }
 
 TEST(ListEntries, SplitsWholeAndCutLists) {

@@ -218,20 +218,69 @@ TEST_F(TesvarCoreTest, ScansAnswerForTheFileName) {
   EXPECT_EQ(control_.Dir键值(u"s", u"k").error().Number(), 53);
 }
 
+// A list's entries, or nothing when the control reports the file or section missing.
+using Entries = std::optional<std::vector<std::u16string>>;
+
+class EntryRecorder final : public TesvarCore::ListSink {
+ public:
+  void Entry(std::u16string_view entry) override { entries.emplace_back(entry); }
+  std::vector<std::u16string> entries;
+};
+
+template <class List>
+Entries Listed(List list) {
+  EntryRecorder recorder;
+  const Outcome<bool> there = list(recorder);
+  if (!there) {
+    ADD_FAILURE() << "error " << there.error().Number();
+    return std::nullopt;
+  }
+  if (!*there) {
+    EXPECT_TRUE(recorder.entries.empty()) << "entries of a list reported missing";
+    return std::nullopt;
+  }
+  return recorder.entries;
+}
+
+const Entries kNoEntries = std::vector<std::u16string>{};
+
 TEST_F(TesvarCoreTest, ListsTellAMissingFileOrSectionFromAnEmptyList) {
   const std::string path = Use("t.ini", "");
   const std::string section = text::ToAnsi(u"扇区");
   store_.listResult = "a\0"s + text::ToAnsi(u"键值") + '\0';
-  EXPECT_EQ(control_.KeyNames(u"扇区", 64).value(), TesvarCore::List({u"a", u"键值"}));
+  EXPECT_EQ(Listed([&](auto& sink) { return control_.KeyNames(u"扇区", 64, sink); }), Entries({u"a", u"键值"}));
   EXPECT_EQ(store_.calls.back(), "key-names " + path + "|" + section + "|64");
 
   store_.listResult = "";
-  EXPECT_EQ(control_.SectionLines(u"扇区", 64).value(), TesvarCore::List(std::vector<std::u16string>{}));
+  EXPECT_EQ(Listed([&](auto& sink) { return control_.SectionLines(u"扇区", 64, sink); }), kNoEntries);
   store_.hasSection = false;
-  EXPECT_EQ(control_.SectionLines(u"扇区", 64).value(), std::nullopt);
-  EXPECT_EQ(control_.SectionNames(64).value(), TesvarCore::List(std::vector<std::u16string>{}));
+  EXPECT_EQ(Listed([&](auto& sink) { return control_.SectionLines(u"扇区", 64, sink); }), std::nullopt);
+  EXPECT_EQ(Listed([&](auto& sink) { return control_.SectionNames(64, sink); }), kNoEntries);
   Use("missing.ini");
-  EXPECT_EQ(control_.SectionNames(64).value(), std::nullopt);
+  EXPECT_EQ(Listed([&](auto& sink) { return control_.SectionNames(64, sink); }), std::nullopt);
+}
+
+// A store without a scan of its own (kernel32) lists a whole list through its buffer
+// form and answers for the section through HasSection.
+TEST_F(TesvarCoreTest, WholeListsThroughAStoreThatOnlyFillsBuffers) {
+  const std::string path = Use("t.ini", "");
+  const std::size_t whole = ProfileStore::kWholeList;
+  store_.listResult = "a\0\0"s + text::ToAnsi(u"键值") + '\0';
+  EXPECT_EQ(Listed([&](auto& sink) { return control_.KeyNames(u"s", whole, sink); }), Entries({u"a", u"", u"键值"}));
+  EXPECT_EQ(store_.calls.back(), "key-names " + path + "|s|" + std::to_string(whole));
+  EXPECT_EQ(Listed([&](auto& sink) { return control_.SectionNames(whole, sink); }), Entries({u"a", u"", u"键值"}));
+
+  store_.listResult = "";
+  EXPECT_EQ(Listed([&](auto& sink) { return control_.SectionLines(u"s", whole, sink); }), kNoEntries);
+  store_.hasSection = false;
+  EXPECT_EQ(Listed([&](auto& sink) { return control_.SectionLines(u"s", whole, sink); }), std::nullopt);
+  EXPECT_EQ(Listed([&](auto& sink) { return control_.SectionNames(whole, sink); }), kNoEntries);
+  Use("missing.ini");
+  EXPECT_EQ(Listed([&](auto& sink) { return control_.SectionNames(whole, sink); }), std::nullopt);
+  store_.takesFile = false;
+  EntryRecorder refused;
+  EXPECT_EQ(control_.SectionNames(whole, refused).error().Number(), 52);
+  EXPECT_TRUE(refused.entries.empty());
 }
 
 TEST_F(TesvarCoreTest, CutListKeepsNoHalfCharacter) {
@@ -239,9 +288,9 @@ TEST_F(TesvarCoreTest, CutListKeepsNoHalfCharacter) {
   // 键值 cut after its first byte, and after its first character.
   const std::string name = text::ToAnsi(u"键值");
   store_.listResult = "a\0"s + name.substr(0, 1);
-  EXPECT_EQ(control_.SectionNames(5).value(), TesvarCore::List({u"a", u""}));
+  EXPECT_EQ(Listed([&](auto& sink) { return control_.SectionNames(5, sink); }), Entries({u"a", u""}));
   store_.listResult = "a\0"s + name.substr(0, 3);
-  EXPECT_EQ(control_.SectionNames(6).value(), TesvarCore::List({u"a", u"键"}));
+  EXPECT_EQ(Listed([&](auto& sink) { return control_.SectionNames(6, sink); }), Entries({u"a", u"键"}));
 }
 
 TEST_F(TesvarCoreTest, DeletesAreSingleProfileWrites) {
