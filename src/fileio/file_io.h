@@ -68,28 +68,33 @@ class Reader {
 // lands matters: the kernel copies into a destination that lies 1 to 31 bytes past a
 // page boundary about three times slower than into one on or well past it (measured on
 // AMD EPYC with Linux 6; plain new[] of a large block returns one 16 bytes past). Keep
-// the reads into it at multiples of kReadAlignment.
+// the reads into it at multiples of kReadAlignment. A buffer smaller than a page is
+// aligned to kReadAlignment only: its reads are short, and a page-aligned block of a
+// few bytes would cost a page.
 inline constexpr std::size_t kReadAlignment = 64;
 
 class ReadBuffer {
  public:
   static constexpr std::size_t kPage = 4096;
   explicit ReadBuffer(std::size_t size)
-      : data_(static_cast<char*>(::operator new[](size, std::align_val_t(kPage)))) {}
+      : align_(size < kPage ? kReadAlignment : kPage),
+        data_(static_cast<char*>(::operator new[](size, std::align_val_t(align_)))) {}
   ReadBuffer(const ReadBuffer&) = delete;
   ReadBuffer& operator=(const ReadBuffer&) = delete;
-  ReadBuffer(ReadBuffer&& other) noexcept : data_(std::exchange(other.data_, nullptr)) {}
+  ReadBuffer(ReadBuffer&& other) noexcept : align_(other.align_), data_(std::exchange(other.data_, nullptr)) {}
   ReadBuffer& operator=(ReadBuffer&& other) noexcept {
+    std::swap(align_, other.align_);
     std::swap(data_, other.data_);
     return *this;
   }
   ~ReadBuffer() {
-    if (data_ != nullptr) ::operator delete[](data_, std::align_val_t(kPage));
+    if (data_ != nullptr) ::operator delete[](data_, std::align_val_t(align_));
   }
 
   char* get() const { return data_; }
 
  private:
+  std::size_t align_;
   char* data_;
 };
 
