@@ -1,6 +1,8 @@
 #pragma once
 // IDispatch::Invoke as automation hosts call it: argument values, script variables
-// passed by reference, and one call that owns its arguments, result and exception.
+// passed by reference, one call that owns its arguments, result and exception, and a
+// control working on a file of the test's folder.
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <oleauto.h>
 
@@ -11,7 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "ocx_under_test.h"
+#include "support/temp_dir.h"
+#include "tesvar_interface.h"
 #include "win32/raii.h"
+#include "wine/support/program.h"
 
 namespace ocx_test {
 
@@ -30,13 +36,6 @@ constexpr DISPID kNewFile = 0x60030007;
 
 // A profile holding section 常规 with 用户名=张三, in code page 936.
 constexpr std::string_view kContent = "[\xB3\xA3\xB9\xE6]\r\n\xD3\xC3\xBB\xA7\xC3\xFB=\xD5\xC5\xC8\xFD\r\n";
-
-inline std::wstring Wide(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
-}
 
 // A string argument; a null `text` gives a null BSTR, as a host's unset string.
 inline VARIANT Text(const wchar_t* text) {
@@ -101,9 +100,6 @@ class Invocation {
   Invocation& operator=(const Invocation&) = delete;
   ~Invocation() {
     for (auto& arg : args_) VariantClear(&arg);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
   }
 
   // The control's error number, 0x800A0000 + n, as a host reads it from the exception.
@@ -113,7 +109,7 @@ class Invocation {
 
   HRESULT status = E_FAIL;
   win::unique_variant result;
-  EXCEPINFO exception{};
+  win::unique_excepinfo exception;
   UINT argErr = kNoArgument;  // the rgvarg index of the argument Invoke names
 
  private:
@@ -139,5 +135,23 @@ inline std::wstring Outcome(const Invocation& call) {
     default: return L"type " + std::to_wstring(V_VT(&result));
   }
 }
+
+// A control working on settings.ini of a fresh folder, which holds kContent.
+class ControlOnAFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    control_ = CreateControl<ITesvar>();
+    ASSERT_TRUE(control_);
+    dispatch_ = control_.query<IDispatch>();
+    ASSERT_TRUE(dispatch_);
+    file_ = wine_test::WideFromUtf8(dir_.Write("settings.ini", kContent));
+    ASSERT_EQ(control_->put_FileName(win::make_bstr(file_).get()), S_OK);
+  }
+
+  testing_support::TempDir dir_;
+  std::wstring file_;
+  win::com_ptr<ITesvar> control_;
+  win::com_ptr<IDispatch> dispatch_;
+};
 
 }  // namespace ocx_test

@@ -22,6 +22,7 @@
 #include "profilectl/tesvar_core.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
+#include "wine/support/program.h"
 
 namespace {
 
@@ -167,7 +168,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: tesvar_ocx_bench Tesvar.ocx\n");
     return 64;
   }
-  ocx_test::SetOcxPath(argv[1]);
+  ocx_test::SetOcxPath(wine_test::WindowsPath(argv[1]));
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
   {
     testing_support::TempDir dir;
