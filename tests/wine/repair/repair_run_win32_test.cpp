@@ -16,6 +16,7 @@
 #include "win32/values.h"
 #include "repair/repair_run.h"
 #include "repair/repair_win32_binding.h"
+#include "scratch_platform.h"
 #include "support/temp_dir.h"
 #include "wine/support/files.h"
 #include "wine/support/process.h"
@@ -38,39 +39,6 @@ using wine_test::WriteBytes;
 // Answers the message boxes of this process from a second thread.
 struct BoxAnswerer : wine_test::BoxAnswerer {
   explicit BoxAnswerer(int yesNo) : wine_test::BoxAnswerer(wine_test::OfProcess(GetCurrentProcessId()), yesNo) {}
-};
-
-// The Win32 platform, with the application folder and "C:\WINDOWS\" replaced by
-// scratch folders. Everything else, the process start included, is the real binding.
-class ScratchPlatform final : public RepairPlatform {
- public:
-  ScratchPlatform(std::u16string applicationFolder, std::u16string windowsFolder)
-      : real_(MakeWin32RepairPlatform()),
-        applicationFolder_(std::move(applicationFolder)),
-        windowsFolder_(std::move(windowsFolder)) {}
-
-  std::u16string ApplicationFolder() override { return applicationFolder_; }
-  CopyStatus Copy(const fileio::Path& source, const fileio::Path& destination) override {
-    return real_->Copy(source, Redirect(destination));
-  }
-  std::optional<FileVersion> ReadFileVersion(const fileio::Path& path) override {
-    return real_->ReadFileVersion(Redirect(path));
-  }
-  std::unique_ptr<StartedProcess> StartProcess(std::u16string_view commandLine, int showWindow) override {
-    return real_->StartProcess(commandLine, showWindow);
-  }
-  Clock::time_point Now() override { return real_->Now(); }
-
- private:
-  fileio::Path Redirect(const fileio::Path& path) const {
-    constexpr std::u16string_view kWindows = u"C:\\WINDOWS\\";
-    if (!path.starts_with(kWindows)) return path;
-    return windowsFolder_ + u"\\" + path.substr(kWindows.size());
-  }
-
-  std::unique_ptr<RepairPlatform> real_;
-  std::u16string applicationFolder_;
-  std::u16string windowsFolder_;
 };
 
 // A form that owns the run's message boxes.

@@ -23,6 +23,7 @@
 #include "repair/component_table.h"
 #include "repair/repair_run.h"
 #include "repair/repair_win32_binding.h"
+#include "scratch_platform.h"
 #include "support/temp_dir.h"
 #include "win32/values.h"
 #include "wine/support/process.h"
@@ -41,27 +42,6 @@ constexpr wchar_t kClassServerKey[] =
     L"Software\\Classes\\CLSID\\{01186666-2B0C-4C98-A0F2-CF76AB4B8DA6}\\InprocServer32";
 
 fs::path g_ocx;
-
-// The real Win32 platform with the application folder moved to a scratch folder.
-class ScratchApplication final : public RepairPlatform {
- public:
-  explicit ScratchApplication(std::u16string folder) : real_(MakeWin32RepairPlatform()), folder_(std::move(folder)) {}
-  std::u16string ApplicationFolder() override { return folder_; }
-  CopyStatus Copy(const fileio::Path& source, const fileio::Path& destination) override {
-    return real_->Copy(source, destination);
-  }
-  std::optional<FileVersion> ReadFileVersion(const fileio::Path& path) override {
-    return real_->ReadFileVersion(path);
-  }
-  std::unique_ptr<StartedProcess> StartProcess(std::u16string_view commandLine, int showWindow) override {
-    return real_->StartProcess(commandLine, showWindow);
-  }
-  Clock::time_point Now() override { return real_->Now(); }
-
- private:
-  std::unique_ptr<RepairPlatform> real_;
-  std::u16string folder_;
-};
 
 // Answers Yes to the confirmation and keeps the report.
 class ConfirmingPrompter final : public Prompter {
@@ -126,7 +106,7 @@ class RepairWow64 : public testing::TestWithParam<RepairTarget> {
 
   Landing Repair(RepairTarget target) {
     ConfirmingPrompter prompter;
-    ScratchApplication platform(Path16(app.path()));
+    ScratchPlatform platform(Path16(app.path()));
     if (ConfirmRepair(prompter)) RunRepair(target, prompter, platform);
     Landing seen{Exists(L"C:\\WINDOWS\\System32\\Tesvar.OCX"),
                  Exists(L"C:\\WINDOWS\\SysWOW64\\Tesvar.OCX"),

@@ -125,23 +125,14 @@ Canvas::Canvas(int width, int height) {
   old_ = SelectObject(dc_, bitmap_);
 }
 
-Canvas Canvas::OfScreen(const RECT& area) {
-  Canvas shot(area.right - area.left, area.bottom - area.top);
-  shot.origin_ = {area.left, area.top};
+Canvas::Canvas(const RECT& area) : Canvas(area.right - area.left, area.bottom - area.top) {
+  origin_ = {area.left, area.top};
   HDC screen = GetDC(nullptr);
-  BitBlt(shot.dc_, 0, 0, area.right - area.left, area.bottom - area.top, screen, area.left, area.top, SRCCOPY);
+  BitBlt(dc_, 0, 0, area.right - area.left, area.bottom - area.top, screen, area.left, area.top, SRCCOPY);
   ReleaseDC(nullptr, screen);
-  return shot;
 }
 
-Canvas::Canvas(Canvas&& other) noexcept
-    : dc_(std::exchange(other.dc_, nullptr)),
-      bitmap_(std::exchange(other.bitmap_, nullptr)),
-      old_(other.old_),
-      origin_(other.origin_) {}
-
 Canvas::~Canvas() {
-  if (!dc_) return;
   SelectObject(dc_, old_);
   DeleteObject(bitmap_);
   DeleteDC(dc_);

@@ -74,9 +74,9 @@ class Canvas {
   Canvas(int width, int height);
   // What the screen shows in `area` (screen coordinates), read back from the display,
   // not drawn again by the windows; At() then takes screen coordinates.
-  static Canvas OfScreen(const RECT& area);
-  Canvas(Canvas&& other) noexcept;
-  Canvas& operator=(Canvas&&) = delete;
+  explicit Canvas(const RECT& area);
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
   ~Canvas();
 
   HDC dc() const { return dc_; }

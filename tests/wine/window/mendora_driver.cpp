@@ -66,9 +66,9 @@ bool MendoraProcess::WaitForExit(Milliseconds timeout) const {
   return WaitForSingleObject(started_.process.get(), static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
 }
 
-DWORD MendoraProcess::ExitCode() const {
+std::optional<DWORD> MendoraProcess::ExitCodeWithin(Milliseconds timeout) const {
   DWORD code = STILL_ACTIVE;
-  GetExitCodeProcess(started_.process.get(), &code);
+  if (!WaitForExit(timeout) || !GetExitCodeProcess(started_.process.get(), &code)) return std::nullopt;
   return code;
 }
 

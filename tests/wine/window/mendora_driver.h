@@ -41,7 +41,8 @@ class MendoraProcess {
 
   bool WaitForExit(Milliseconds timeout) const;
   bool Running() const { return !WaitForExit(0ms); }
-  DWORD ExitCode() const;
+  // The exit code once the process has ended within `timeout`; nothing while it runs.
+  std::optional<DWORD> ExitCodeWithin(Milliseconds timeout) const;
 
  private:
   StartedProgram started_;

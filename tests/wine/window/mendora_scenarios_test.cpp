@@ -142,10 +142,9 @@ TEST_F(Mendora, StartUpShowsTheCaptionTheControlsAndTheirInitialStates) {
     SCOPED_TRACE(item.id);
     const HWND control = GetDlgItem(item.container == window::Container::kWindow ? form : frame1, item.id);
     ASSERT_NE(control, nullptr);
-    wchar_t className[32] = {};
-    GetClassNameW(control, className, 32);
+    const std::wstring className = ClassName(control);
     const bool isButton = item.kind != window::ControlKind::kLabel;
-    EXPECT_EQ(_wcsicmp(className, isButton ? L"Button" : L"Static"), 0) << className;
+    EXPECT_EQ(_wcsicmp(className.c_str(), isButton ? L"Button" : L"Static"), 0) << className;
     EXPECT_EQ(WindowText(control), Wide(item.caption));
     const window::PixelRect want = window::ToPixels(item.rect, dpi);
     const RECT got = RectInParent(control);
@@ -265,7 +264,7 @@ struct StatusArea {
 StatusArea LookAtStatusArea(const MendoraProcess& mendora, const RECT& label) {
   RECT frame{};
   GetWindowRect(mendora.Control(ids::kFrame1), &frame);
-  const Canvas shot = Canvas::OfScreen(frame);
+  const Canvas shot(frame);
   StatusArea seen;
   seen.background = shot.At(frame.left + (label.left - frame.left) / 4, (label.top + label.bottom) / 2);
   for (int y = label.top; y < label.bottom; ++y)
@@ -379,8 +378,7 @@ TEST_F(Mendora, NewerVersionDeclinedWhenMandatoryEndsTheProgram) {
   const auto box = mendora.WaitForMessageBox(30s);
   ASSERT_TRUE(box);
   mendora.Answer(*box, IDNO);
-  EXPECT_TRUE(mendora.WaitForExit(10s));
-  EXPECT_EQ(mendora.ExitCode(), 0u);
+  EXPECT_EQ(mendora.ExitCodeWithin(10s), 0u);
   EXPECT_TRUE(ExplorerRecords().empty());
 }
 
@@ -517,8 +515,7 @@ TEST_F(Mendora, ExitFromTheMenuEndsTheProgram) {
   MendoraProcess mendora(app() / "Mendora.exe");
   WaitReady(mendora);
   mendora.ChooseMenu(ids::kMenuEndd);
-  EXPECT_TRUE(mendora.WaitForExit(10s));
-  EXPECT_EQ(mendora.ExitCode(), 0u);
+  EXPECT_EQ(mendora.ExitCodeWithin(10s), 0u);
 }
 
 TEST_F(Mendora, ExitBeforeTheFirstTickEndsTheProgramWithoutAChecking) {
@@ -526,8 +523,7 @@ TEST_F(Mendora, ExitBeforeTheFirstTickEndsTheProgramWithoutAChecking) {
   VersionService::Get().Script(Reply("0", "2.0.0", "7", "0"));
   MendoraProcess mendora(app() / "Mendora.exe");
   mendora.ChooseMenu(ids::kMenuEndd);
-  EXPECT_TRUE(mendora.WaitForExit(10s));
-  EXPECT_EQ(mendora.ExitCode(), 0u);
+  EXPECT_EQ(mendora.ExitCodeWithin(10s), 0u);
   std::this_thread::sleep_for(500ms);
   EXPECT_TRUE(VersionService::Get().Requests().empty());
 }
@@ -536,8 +532,7 @@ TEST_F(Mendora, TheCloseButtonEndsTheProgram) {
   MendoraProcess mendora(app() / "Mendora.exe");
   WaitReady(mendora);
   PostMessageW(mendora.form(), WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_TRUE(mendora.WaitForExit(10s));
-  EXPECT_EQ(mendora.ExitCode(), 0u);
+  EXPECT_EQ(mendora.ExitCodeWithin(10s), 0u);
 }
 
 }  // namespace

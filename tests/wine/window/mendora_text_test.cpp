@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 
 #include "mendora_driver.h"
@@ -21,9 +20,6 @@
 
 namespace window_test {
 namespace {
-
-namespace fs = std::filesystem;
-namespace ids = window::ids;
 
 struct Fonts {
   explicit Fonts(int dpi) {

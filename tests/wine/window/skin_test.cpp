@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "support/temp_dir.h"
+#include "text/codepage.h"
 #include "wine/support/files.h"
 #include "wine/support/program.h"
 #include "wine/support/ui.h"
@@ -120,9 +121,8 @@ TEST_F(Skin, TakesItsPathInTheAnsiCodePage) {
   const fs::path chinese = dir_.path() / L"修复器";
   fs::create_directories(chinese);
   wine_test::WriteBytes(chinese / "1.she", kSkin);
-  char path[MAX_PATH * 2] = {};
-  WideCharToMultiByte(CP_ACP, 0, (chinese.wstring() + L"/1.she").c_str(), -1, path, sizeof path, nullptr, nullptr);
-  OnOwnThread([&](HWND, HWND) { EXPECT_EQ(attach_(path, ""), 1); });
+  const std::string path = text::ToAnsi(wine_test::Path16(chinese.wstring() + L"/1.she"));
+  OnOwnThread([&](HWND, HWND) { EXPECT_EQ(attach_(path.c_str(), ""), 1); });
 }
 
 }  // namespace
