@@ -37,16 +37,7 @@ bool OfImage(HWND window, const wchar_t* process) {
 
 // The first visible button of `window`, or null.
 HWND VisibleButton(HWND window) {
-  HWND button = nullptr;
-  EnumChildWindows(
-      window,
-      [](HWND child, LPARAM found) -> BOOL {
-        if (_wcsicmp(ClassName(child).c_str(), L"Button") != 0 || !IsWindowVisible(child)) return TRUE;
-        *reinterpret_cast<HWND*>(found) = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&button));
-  return button;
+  return FindVisibleChild(window, [](HWND child) { return _wcsicmp(ClassName(child).c_str(), L"Button") == 0; });
 }
 
 }  // namespace

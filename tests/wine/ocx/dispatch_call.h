@@ -37,50 +37,32 @@ constexpr DISPID kNewFile = 0x60030007;
 // A profile holding section 常规 with 用户名=张三, in code page 936.
 constexpr std::string_view kContent = "[\xB3\xA3\xB9\xE6]\r\n\xD3\xC3\xBB\xA7\xC3\xFB=\xD5\xC5\xC8\xFD\r\n";
 
+// A VARIANT of `type` whose value `fill` sets.
+template <class Fill>
+VARIANT Variant(VARTYPE type, Fill fill) {
+  VARIANT v;
+  V_VT(&v) = type;
+  fill(v);
+  return v;
+}
+
 // A string argument; a null `text` gives a null BSTR, as a host's unset string.
 inline VARIANT Text(const wchar_t* text) {
-  VARIANT v;
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = text ? SysAllocString(text) : nullptr;
-  return v;
+  return Variant(VT_BSTR, [&](VARIANT& v) { V_BSTR(&v) = text ? SysAllocString(text) : nullptr; });
 }
-
 inline VARIANT Text(const std::wstring& text) {
-  VARIANT v;
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-  return v;
+  return Variant(VT_BSTR, [&](VARIANT& v) { V_BSTR(&v) = win::make_bstr(text).release(); });
 }
-
-inline VARIANT Long(LONG value) {
-  VARIANT v;
-  V_VT(&v) = VT_I4;
-  V_I4(&v) = value;
-  return v;
-}
-
+inline VARIANT Long(LONG value) { return Variant(VT_I4, [&](VARIANT& v) { V_I4(&v) = value; }); }
 inline VARIANT Boolean(bool value) {
-  VARIANT v;
-  V_VT(&v) = VT_BOOL;
-  V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-  return v;
+  return Variant(VT_BOOL, [&](VARIANT& v) { V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE; });
 }
-
 // A script variable passed by reference.
 inline VARIANT RefTo(VARIANT* variable) {
-  VARIANT v;
-  V_VT(&v) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&v) = variable;
-  return v;
+  return Variant(VT_BYREF | VT_VARIANT, [&](VARIANT& v) { V_VARIANTREF(&v) = variable; });
 }
-
 // An argument left out in the middle of a call, as a script passes it.
-inline VARIANT Omitted() {
-  VARIANT v;
-  V_VT(&v) = VT_ERROR;
-  V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
-  return v;
-}
+inline VARIANT Omitted() { return Variant(VT_ERROR, [](VARIANT& v) { V_ERROR(&v) = DISP_E_PARAMNOTFOUND; }); }
 
 // One IDispatch::Invoke of `id` with `args` given in reading order. Owns the
 // arguments (cleared afterwards), the result and the exception's strings.

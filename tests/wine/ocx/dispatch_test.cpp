@@ -21,24 +21,12 @@ VARIANT NullText() { return Text(static_cast<const wchar_t*>(nullptr)); }
 
 // An object without a default value: a second control.
 VARIANT AnObject() {
-  VARIANT v;
-  V_VT(&v) = VT_DISPATCH;
-  V_DISPATCH(&v) = CreateControl<IDispatch>().detach();
-  return v;
+  return Variant(VT_DISPATCH, [](VARIANT& v) { V_DISPATCH(&v) = CreateControl<IDispatch>().detach(); });
 }
-
 VARIANT AnArray() {
-  VARIANT v;
-  V_VT(&v) = VT_ARRAY | VT_VARIANT;
-  V_ARRAY(&v) = SafeArrayCreateVector(VT_VARIANT, 0, 2);
-  return v;
+  return Variant(VT_ARRAY | VT_VARIANT, [](VARIANT& v) { V_ARRAY(&v) = SafeArrayCreateVector(VT_VARIANT, 0, 2); });
 }
-
-VARIANT Null() {
-  VARIANT v;
-  V_VT(&v) = VT_NULL;
-  return v;
-}
+VARIANT Null() { return Variant(VT_NULL, [](VARIANT&) {}); }
 
 // A control working on section 常规 of a file that holds 用户名=张三.
 using Dispatch = ControlOnAFile;

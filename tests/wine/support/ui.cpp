@@ -14,6 +14,19 @@ bool HasButton(HWND box, int id) {
   return button && IsWindowVisible(button);
 }
 
+struct Search {
+  const std::function<bool(HWND)>& match;
+  HWND found = nullptr;
+};
+
+// Enumeration procedures are stdcall on 32-bit Windows, which a lambda cannot be.
+BOOL CALLBACK Visit(HWND window, LPARAM param) {
+  auto& search = *reinterpret_cast<Search*>(param);
+  if (!IsWindowVisible(window) || !search.match(window)) return TRUE;
+  search.found = window;
+  return FALSE;
+}
+
 }  // namespace
 
 std::wstring WindowText(HWND window) {
@@ -41,18 +54,14 @@ RECT RectRelativeTo(HWND window, HWND reference) {
 RECT RectInParent(HWND window) { return RectRelativeTo(window, GetParent(window)); }
 
 HWND FindVisibleWindow(const std::function<bool(HWND)>& match) {
-  struct Search {
-    const std::function<bool(HWND)>& match;
-    HWND found = nullptr;
-  } search{match};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(param);
-        if (!IsWindowVisible(window) || !s.match(window)) return TRUE;
-        s.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  Search search{match};
+  EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FindVisibleChild(HWND parent, const std::function<bool(HWND)>& match) {
+  Search search{match};
+  EnumChildWindows(parent, Visit, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

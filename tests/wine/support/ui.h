@@ -23,8 +23,10 @@ std::wstring ClassName(HWND window);
 RECT RectRelativeTo(HWND window, HWND reference);
 RECT RectInParent(HWND window);
 
-// The first visible top-level window that `match` accepts, or null.
+// The first visible top-level window, or child window of `parent`, that `match`
+// accepts, or null.
 HWND FindVisibleWindow(const std::function<bool(HWND)>& match);
+HWND FindVisibleChild(HWND parent, const std::function<bool(HWND)>& match);
 // A match for the windows of `className` (null: any class) of process `pid`, or of
 // thread `tid`.
 std::function<bool(HWND)> OfProcess(DWORD pid, const wchar_t* className = nullptr);
