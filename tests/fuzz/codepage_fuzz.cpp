@@ -29,16 +29,7 @@ namespace {
 
 namespace cp = text::cp936;
 using fuzz_support::Escaped;
-
-std::string Utf16Hex(std::u16string_view s) {
-  std::string out;
-  for (char16_t u : s) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%04X ", static_cast<unsigned>(u));
-    out += b;
-  }
-  return out;
-}
+using fuzz_support::Utf16Hex;
 
 bool WellFormed(std::u16string_view s) {
   for (std::size_t i = 0; i < s.size(); ++i) {

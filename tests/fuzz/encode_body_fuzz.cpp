@@ -22,15 +22,7 @@
 
 namespace {
 
-std::string Utf16Hex(const std::u16string& s) {
-  std::string out;
-  for (char16_t u : s) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%04X ", static_cast<unsigned>(u));
-    out += b;
-  }
-  return out;
-}
+using fuzz_support::Utf16Hex;
 
 // Upper-case hex without leading zeros.
 std::u16string Hex(unsigned value) {

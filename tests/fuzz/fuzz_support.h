@@ -75,6 +75,17 @@ inline bool WantsPadding(std::uint8_t flags, std::uint8_t paddingBits, const std
   return (flags & paddingBits) != 0 && (InputHash(data, size) & 0xFF) == 0;
 }
 
+// The units as hexadecimal numbers, each followed by a blank, for the messages.
+inline std::string Utf16Hex(std::u16string_view text) {
+  std::string out;
+  for (char16_t unit : text) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%04X ", static_cast<unsigned>(unit));
+    out += hex;
+  }
+  return out;
+}
+
 // The bytes read as little-endian UTF-16 units; an odd last byte is dropped.
 inline std::u16string Utf16Units(const std::string& bytes) {
   std::u16string text;

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "support/files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
@@ -29,14 +29,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   for (const auto& path : inputs) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.eof() && !in) {
+    const auto bytes = testing_support::ReadBytes(path);
+    if (!bytes) {
       std::fprintf(stderr, "cannot read %s\n", path.string().c_str());
       return 2;
     }
-    std::fprintf(stderr, "replaying %s (%zu bytes)\n", path.filename().string().c_str(), bytes.size());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    std::fprintf(stderr, "replaying %s (%zu bytes)\n", path.filename().string().c_str(), bytes->size());
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size());
   }
   std::printf("%zu inputs replayed\n", inputs.size());
   return 0;

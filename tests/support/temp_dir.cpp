@@ -1,9 +1,9 @@
 #include "support/temp_dir.h"
 
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <stdexcept>
+
+#include "support/files.h"
 
 namespace testing_support {
 
@@ -28,17 +28,13 @@ TempDir::~TempDir() {
 std::string TempDir::File(std::string_view name) const { return (path_ / name).string(); }
 
 std::string TempDir::Write(std::string_view name, std::string_view bytes) const {
-  const std::string file = File(name);
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + file);
-  return file;
+  WriteBytes(path_ / name, bytes);
+  return File(name);
 }
 
 std::string TempDir::Read(std::string_view name) const {
-  std::ifstream in(File(name), std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + File(name));
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (auto bytes = ReadBytes(path_ / name)) return *std::move(bytes);
+  throw std::runtime_error("cannot read " + File(name));
 }
 
 }  // namespace testing_support

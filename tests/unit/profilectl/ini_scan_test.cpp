@@ -18,24 +18,17 @@ fileio::Path PathOf(const std::string& utf8) { return text::FromUtf8(utf8); }
 const std::string kTrailBracket = "\x81\x5D";
 
 TEST(LineTests, EqualsAnywhereMakesAKeyLine) {
-  EXPECT_TRUE(LineHasEquals("a=b"));
-  EXPECT_TRUE(LineHasEquals("="));
-  EXPECT_TRUE(LineHasEquals("[a=b]"));
-  EXPECT_FALSE(LineHasEquals("[a]"));
-  EXPECT_FALSE(LineHasEquals(""));
+  const std::pair<const char*, bool> cases[] = {{"a=b", true}, {"=", true}, {"[a=b]", true}, {"[a]", false}, {"", false}};
+  for (const auto& [line, key] : cases) EXPECT_EQ(LineHasEquals(line), key) << line;
 }
 
 TEST(LineTests, SectionLineStartsWithOpeningAndEndsWithClosingBracket) {
-  EXPECT_TRUE(IsSectionLine("[a]"));
-  EXPECT_TRUE(IsSectionLine("[]"));
-  EXPECT_TRUE(IsSectionLine("[a=b]"));
-  EXPECT_FALSE(IsSectionLine("["));
-  EXPECT_FALSE(IsSectionLine("]"));
-  EXPECT_FALSE(IsSectionLine(" [a]"));
-  EXPECT_FALSE(IsSectionLine("[a] "));
-  EXPECT_FALSE(IsSectionLine(""));
-  EXPECT_FALSE(IsSectionLine("[a" + kTrailBracket)) << "the last byte is half of a character";
-  EXPECT_TRUE(IsSectionLine("[" + text::ToAnsi(u"扇区") + "]"));
+  const std::pair<std::string, bool> cases[] = {
+      {"[a]", true}, {"[]", true}, {"[a=b]", true}, {"[", false}, {"]", false}, {" [a]", false}, {"[a] ", false},
+      {"", false},   {"[" + text::ToAnsi(u"扇区") + "]", true},
+      {"[a" + kTrailBracket, false},  // the last byte is half of a character
+  };
+  for (const auto& [line, section] : cases) EXPECT_EQ(IsSectionLine(line), section) << line;
 }
 
 // The scans read the file through a window of this size.

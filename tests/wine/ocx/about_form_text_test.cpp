@@ -12,12 +12,13 @@
 
 #include "ocx_under_test.h"
 #include "tesvar_interface.h"
-#include "text_fit.h"
+#include "wine/support/text_fit.h"
+#include "wine/support/ui.h"
 
 namespace {
 
 using ocx_test::CreateControl;
-using window_test::TextExtent;
+using wine_test::TextExtent;
 
 struct Label {
   int id;
@@ -27,14 +28,9 @@ struct Label {
 };
 
 BOOL CALLBACK CollectLabels(HWND child, LPARAM found) {
-  wchar_t name[32] = {};
-  GetClassNameW(child, name, 32);
-  if (_wcsicmp(name, L"Static") != 0) return TRUE;
-  wchar_t text[256] = {};
-  GetWindowTextW(child, text, 256);
-  RECT bounds{};
-  GetWindowRect(child, &bounds);
-  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&bounds), 2);
+  if (_wcsicmp(wine_test::ClassName(child).c_str(), L"Static") != 0) return TRUE;
+  const std::wstring text = wine_test::WindowText(child);
+  const RECT bounds = wine_test::RectInParent(child);
   const LONG style = GetWindowLongW(child, GWL_STYLE);
   // A static control wraps its text unless it is told not to.
   UINT format = DT_LEFT | DT_EXPANDTABS | ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0u);
@@ -51,7 +47,7 @@ bool Inside(const RECT& inner, const RECT& outer) {
 }
 
 TEST(AboutForm, EveryTextIsWhollyVisible) {
-  const int dpi = window_test::CheckedDpi();
+  const int dpi = wine_test::CheckedDpi();
   auto control = CreateControl<ITesvar>();
   ASSERT_TRUE(control);
   VARIANT_BOOL modeless = VARIANT_FALSE;

@@ -12,6 +12,7 @@
 #include "ocx_under_test.h"
 #include "tesvar_interface.h"
 #include "win32/screen.h"
+#include "wine/support/ui.h"
 
 namespace {
 
@@ -104,13 +105,6 @@ class Container : public testing::Test {
   static inline HWND form_ = nullptr;
 };
 
-RECT ChildRect(HWND child) {
-  RECT r;
-  GetWindowRect(child, &r);
-  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
 TEST_F(Container, InPlaceActivationKeepsTheFixedSize) {
   Site site(form_, /*userMode=*/false);
   {
@@ -129,7 +123,7 @@ TEST_F(Container, InPlaceActivationKeepsTheFixedSize) {
     EXPECT_EQ(GetParent(window), form_);
     EXPECT_TRUE(IsWindowVisible(window)) << "a form designer shows the control";
     const int side = Pixels(510);
-    RECT r = ChildRect(window);
+    RECT r = wine_test::RectInParent(window);
     EXPECT_EQ(r.left, 10);
     EXPECT_EQ(r.right - r.left, side);
     EXPECT_EQ(r.bottom - r.top, side);
@@ -145,7 +139,7 @@ TEST_F(Container, InPlaceActivationKeepsTheFixedSize) {
     EXPECT_EQ(MulDiv(extent.cy, 1440, 2540), 510);
     const RECT larger{40, 30, 400, 260};
     ASSERT_EQ(ole.query<IOleInPlaceObject>()->SetObjectRects(&larger, &larger), S_OK);
-    r = ChildRect(window);
+    r = wine_test::RectInParent(window);
     EXPECT_EQ(r.left, 40);
     EXPECT_EQ(r.top, 30);
     EXPECT_EQ(r.right - r.left, side);
@@ -178,7 +172,7 @@ TEST_F(Container, SavesAndLoadsWithoutPersistingAnything) {
   ASSERT_TRUE(first);
   ASSERT_EQ(first->InitNew(), S_OK);
   EXPECT_EQ(first->InitNew(), E_UNEXPECTED) << "a control is initialized once";
-  ASSERT_EQ(first.query<ITesvar>()->put_FileName(ocx_test::Bstr(L"a.ini").get()), S_OK);
+  ASSERT_EQ(first.query<ITesvar>()->put_FileName(win::make_bstr(L"a.ini").get()), S_OK);
   CLSID clsid{};
   ASSERT_EQ(first->GetClassID(&clsid), S_OK);
   EXPECT_EQ(clsid, expected::kClassId);
@@ -213,30 +207,23 @@ TEST_F(Container, DrawsItsIconAtDesignTime) {
   ASSERT_EQ(view->GetExtent(DVASPECT_CONTENT, -1, nullptr, &extent), S_OK);
   EXPECT_EQ(MulDiv(extent.cx, 1440, 2540), 510);
 
-  HDC screen = GetDC(nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, 34, 34);
-  ReleaseDC(nullptr, screen);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  RECT all{0, 0, 34, 34};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  wine_test::Canvas canvas(34, 34);
+  canvas.Fill(WHITE_BRUSH);
   const RECTL bounds{0, 0, 34, 34};
-  ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
+  ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, canvas.dc(), &bounds, nullptr, nullptr, 0),
+            S_OK);
   int navy = 0, black = 0;
   for (int y = 0; y < 34; ++y) {
     for (int x = 0; x < 34; ++x) {
-      const COLORREF c = GetPixel(dc, x, y);
+      const COLORREF c = canvas.At(x, y);
       navy += c == RGB(0, 0, 128);
       black += c == RGB(0, 0, 0);
     }
   }
   EXPECT_GT(navy, 20) << "the section header bar of the icon";
   EXPECT_GT(black, 60) << "the sheet's outline";
-  EXPECT_EQ(view->Draw(DVASPECT_ICON + 100, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0),
+  EXPECT_EQ(view->Draw(DVASPECT_ICON + 100, -1, nullptr, nullptr, nullptr, canvas.dc(), &bounds, nullptr, nullptr, 0),
             DV_E_DVASPECT);
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
 }
 
 TEST_F(Container, NamesItsClassAndOffersTheEmptyEventSource) {
@@ -279,9 +266,7 @@ TEST_F(Container, NamesItsClassAndOffersTheEmptyEventSource) {
 }
 
 BOOL CALLBACK CollectAboutForms(HWND window, LPARAM found) {
-  wchar_t name[64];
-  GetClassNameW(window, name, 64);
-  if (lstrcmpW(name, L"TesvarAboutForm") == 0) reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  if (wine_test::ClassName(window) == L"TesvarAboutForm") reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
   return TRUE;
 }
 
@@ -302,18 +287,15 @@ TEST_F(Container, ReadmeShowsOneModelessAboutFormPerThread) {
   }
   HWND form = AboutForms().at(0);
   EXPECT_TRUE(IsWindowVisible(form));
-  wchar_t title[32];
-  GetWindowTextW(form, title, 32);
-  EXPECT_STREQ(title, L"关于..");
+  EXPECT_EQ(wine_test::WindowText(form), L"关于..");
   RECT client;
   GetClientRect(form, &client);
   EXPECT_EQ(client.right, Pixels(5160));
   EXPECT_EQ(client.bottom, Pixels(2775));
   HWND ok = GetDlgItem(form, IDOK);
   ASSERT_TRUE(ok);
-  GetWindowTextW(ok, title, 32);
-  EXPECT_STREQ(title, L"&OK");
-  const RECT button = ChildRect(ok);
+  EXPECT_EQ(wine_test::WindowText(ok), L"&OK");
+  const RECT button = wine_test::RectInParent(ok);
   EXPECT_EQ(button.left, Pixels(3780));
   EXPECT_EQ(button.top, Pixels(2280));
 

@@ -1,6 +1,8 @@
 #pragma once
 // IDispatch::Invoke as automation hosts call it: argument values, script variables
-// passed by reference, and one call that owns its arguments, result and exception.
+// passed by reference, one call that owns its arguments, result and exception, and a
+// control working on a file of the test's folder.
+#include <gtest/gtest.h>
 #include <windows.h>
 #include <oleauto.h>
 
@@ -11,7 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "ocx_under_test.h"
+#include "support/temp_dir.h"
+#include "tesvar_interface.h"
 #include "win32/raii.h"
+#include "wine/support/program.h"
 
 namespace ocx_test {
 
@@ -31,57 +37,32 @@ constexpr DISPID kNewFile = 0x60030007;
 // A profile holding section 常规 with 用户名=张三, in code page 936.
 constexpr std::string_view kContent = "[\xB3\xA3\xB9\xE6]\r\n\xD3\xC3\xBB\xA7\xC3\xFB=\xD5\xC5\xC8\xFD\r\n";
 
-inline std::wstring Wide(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
+// A VARIANT of `type` whose value `fill` sets.
+template <class Fill>
+VARIANT Variant(VARTYPE type, Fill fill) {
+  VARIANT v;
+  V_VT(&v) = type;
+  fill(v);
+  return v;
 }
 
 // A string argument; a null `text` gives a null BSTR, as a host's unset string.
 inline VARIANT Text(const wchar_t* text) {
-  VARIANT v;
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = text ? SysAllocString(text) : nullptr;
-  return v;
+  return Variant(VT_BSTR, [&](VARIANT& v) { V_BSTR(&v) = text ? SysAllocString(text) : nullptr; });
 }
-
 inline VARIANT Text(const std::wstring& text) {
-  VARIANT v;
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-  return v;
+  return Variant(VT_BSTR, [&](VARIANT& v) { V_BSTR(&v) = win::make_bstr(text).release(); });
 }
-
-inline VARIANT Long(LONG value) {
-  VARIANT v;
-  V_VT(&v) = VT_I4;
-  V_I4(&v) = value;
-  return v;
-}
-
+inline VARIANT Long(LONG value) { return Variant(VT_I4, [&](VARIANT& v) { V_I4(&v) = value; }); }
 inline VARIANT Boolean(bool value) {
-  VARIANT v;
-  V_VT(&v) = VT_BOOL;
-  V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-  return v;
+  return Variant(VT_BOOL, [&](VARIANT& v) { V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE; });
 }
-
 // A script variable passed by reference.
 inline VARIANT RefTo(VARIANT* variable) {
-  VARIANT v;
-  V_VT(&v) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&v) = variable;
-  return v;
+  return Variant(VT_BYREF | VT_VARIANT, [&](VARIANT& v) { V_VARIANTREF(&v) = variable; });
 }
-
 // An argument left out in the middle of a call, as a script passes it.
-inline VARIANT Omitted() {
-  VARIANT v;
-  V_VT(&v) = VT_ERROR;
-  V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
-  return v;
-}
+inline VARIANT Omitted() { return Variant(VT_ERROR, [](VARIANT& v) { V_ERROR(&v) = DISP_E_PARAMNOTFOUND; }); }
 
 // One IDispatch::Invoke of `id` with `args` given in reading order. Owns the
 // arguments (cleared afterwards), the result and the exception's strings.
@@ -101,9 +82,6 @@ class Invocation {
   Invocation& operator=(const Invocation&) = delete;
   ~Invocation() {
     for (auto& arg : args_) VariantClear(&arg);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
   }
 
   // The control's error number, 0x800A0000 + n, as a host reads it from the exception.
@@ -113,7 +91,7 @@ class Invocation {
 
   HRESULT status = E_FAIL;
   win::unique_variant result;
-  EXCEPINFO exception{};
+  win::unique_excepinfo exception;
   UINT argErr = kNoArgument;  // the rgvarg index of the argument Invoke names
 
  private:
@@ -139,5 +117,23 @@ inline std::wstring Outcome(const Invocation& call) {
     default: return L"type " + std::to_wstring(V_VT(&result));
   }
 }
+
+// A control working on settings.ini of a fresh folder, which holds kContent.
+class ControlOnAFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    control_ = CreateControl<ITesvar>();
+    ASSERT_TRUE(control_);
+    dispatch_ = control_.query<IDispatch>();
+    ASSERT_TRUE(dispatch_);
+    file_ = wine_test::WideFromUtf8(dir_.Write("settings.ini", kContent));
+    ASSERT_EQ(control_->put_FileName(win::make_bstr(file_).get()), S_OK);
+  }
+
+  testing_support::TempDir dir_;
+  std::wstring file_;
+  win::com_ptr<ITesvar> control_;
+  win::com_ptr<IDispatch> dispatch_;
+};
 
 }  // namespace ocx_test

@@ -9,66 +9,27 @@
 
 #include "dispatch_call.h"
 #include "expected_identity.h"
-#include "ocx_under_test.h"
-#include "support/temp_dir.h"
-#include "tesvar_interface.h"
 
 namespace {
 
-using ocx_test::Boolean;
-using ocx_test::Bstr;
-using ocx_test::CreateControl;
-using ocx_test::Invocation;
-using ocx_test::kContent;
-using ocx_test::Long;
-using ocx_test::Omitted;
-using ocx_test::Outcome;
-using ocx_test::RefTo;
-using ocx_test::Text;
-using ocx_test::Wide;
+using namespace ocx_test;
 using namespace ocx_test::members;
+using win::make_bstr;
 
 // A null string argument, as a host passes an unset string.
 VARIANT NullText() { return Text(static_cast<const wchar_t*>(nullptr)); }
 
 // An object without a default value: a second control.
 VARIANT AnObject() {
-  VARIANT v;
-  V_VT(&v) = VT_DISPATCH;
-  V_DISPATCH(&v) = CreateControl<IDispatch>().detach();
-  return v;
+  return Variant(VT_DISPATCH, [](VARIANT& v) { V_DISPATCH(&v) = CreateControl<IDispatch>().detach(); });
 }
-
 VARIANT AnArray() {
-  VARIANT v;
-  V_VT(&v) = VT_ARRAY | VT_VARIANT;
-  V_ARRAY(&v) = SafeArrayCreateVector(VT_VARIANT, 0, 2);
-  return v;
+  return Variant(VT_ARRAY | VT_VARIANT, [](VARIANT& v) { V_ARRAY(&v) = SafeArrayCreateVector(VT_VARIANT, 0, 2); });
 }
-
-VARIANT Null() {
-  VARIANT v;
-  V_VT(&v) = VT_NULL;
-  return v;
-}
+VARIANT Null() { return Variant(VT_NULL, [](VARIANT&) {}); }
 
 // A control working on section 常规 of a file that holds 用户名=张三.
-class Dispatch : public testing::Test {
- protected:
-  void SetUp() override {
-    control_ = CreateControl<ITesvar>();
-    ASSERT_TRUE(control_);
-    dispatch_ = control_.query<IDispatch>();
-    ASSERT_TRUE(dispatch_);
-    file_ = Wide(dir_.Write("settings.ini", kContent));
-    ASSERT_EQ(control_->put_FileName(Bstr(file_.c_str()).get()), S_OK);
-  }
-
-  testing_support::TempDir dir_;
-  std::wstring file_;
-  win::com_ptr<ITesvar> control_;
-  win::com_ptr<IDispatch> dispatch_;
-};
+using Dispatch = ControlOnAFile;
 
 TEST_F(Dispatch, InterfacesShareOneIdentity) {
   win::com_ptr<IUnknown> viaVtable = control_.query<IUnknown>();
@@ -189,7 +150,7 @@ TEST_F(Dispatch, NullAndEmptyNamesReachNothingElse) {
 }
 
 TEST_F(Dispatch, ControlErrorsComeAsExceptionsWithTheErrorNumber) {
-  ASSERT_EQ(control_->put_FileName(Bstr((file_ + L".missing").c_str()).get()), S_OK);
+  ASSERT_EQ(control_->put_FileName(make_bstr(file_ + L".missing").get()), S_OK);
   VARIANT check = Boolean(false);
   const Invocation call(dispatch_.get(), kSavKey, {Text(L"常规"), Text(L"键"), Text(L"值"), RefTo(&check)});
   ASSERT_EQ(call.status, DISP_E_EXCEPTION);
@@ -203,9 +164,9 @@ TEST_F(Dispatch, ControlErrorsComeAsExceptionsWithTheErrorNumber) {
 }
 
 TEST_F(Dispatch, VtableCallsReturnTheStatusWithErrorInfo) {
-  ASSERT_EQ(control_->put_FileName(Bstr((file_ + L".missing").c_str()).get()), S_OK);
+  ASSERT_EQ(control_->put_FileName(make_bstr(file_ + L".missing").get()), S_OK);
   VARIANT_BOOL check = VARIANT_FALSE, written = VARIANT_TRUE;
-  EXPECT_EQ(static_cast<ULONG>(control_->Sav_Key(Bstr(L"常规").get(), Bstr(L"键").get(), Bstr(L"值").get(), &check,
+  EXPECT_EQ(static_cast<ULONG>(control_->Sav_Key(make_bstr(L"常规").get(), make_bstr(L"键").get(), make_bstr(L"值").get(), &check,
                                                   &written)),
             0x800A0035u);
   EXPECT_EQ(written, VARIANT_FALSE);
@@ -218,7 +179,7 @@ TEST_F(Dispatch, VtableCallsReturnTheStatusWithErrorInfo) {
 
   short size = 0;
   win::unique_bstr value;
-  EXPECT_EQ(static_cast<ULONG>(control_->Load_Key(Bstr(L"常规").get(), Bstr(L"用户名").get(), &size, &check,
+  EXPECT_EQ(static_cast<ULONG>(control_->Load_Key(make_bstr(L"常规").get(), make_bstr(L"用户名").get(), &size, &check,
                                                    value.put())),
             0x800A0005u);
   // A caller frees no result of a failed call, so the member hands out none.
@@ -227,9 +188,9 @@ TEST_F(Dispatch, VtableCallsReturnTheStatusWithErrorInfo) {
 
 TEST_F(Dispatch, NullStringsCountAsEmpty) {
   VARIANT_BOOL check = VARIANT_FALSE, result = VARIANT_FALSE;
-  ASSERT_EQ(control_->Sav_Key(Bstr(L"常规").get(), Bstr(L"空").get(), nullptr, &check, &result), S_OK);
+  ASSERT_EQ(control_->Sav_Key(make_bstr(L"常规").get(), make_bstr(L"空").get(), nullptr, &check, &result), S_OK);
   EXPECT_EQ(result, VARIANT_TRUE);
-  ASSERT_EQ(control_->Dir键值(Bstr(L"常规").get(), Bstr(L"空").get(), &result), S_OK);
+  ASSERT_EQ(control_->Dir键值(make_bstr(L"常规").get(), make_bstr(L"空").get(), &result), S_OK);
   EXPECT_EQ(result, VARIANT_TRUE) << "null data writes an empty value, never deletes the key";
 
   ASSERT_EQ(control_->put_FileName(nullptr), S_OK);

@@ -10,24 +10,18 @@
 #include <array>
 #include <filesystem>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "dispatch_call.h"
-#include "ocx_under_test.h"
-#include "support/temp_dir.h"
+#include "wine/support/files.h"
 
 namespace {
 
-using ocx_test::Boolean;
-using ocx_test::CreateControl;
-using ocx_test::Invocation;
-using ocx_test::kContent;
-using ocx_test::Long;
-using ocx_test::Outcome;
-using ocx_test::Text;
-using ocx_test::Wide;
+using namespace ocx_test;
 using namespace ocx_test::members;
+using wine_test::HoldOpen;
 
 // The members a host calls on its file, each with 错误处理 False: no message box waits.
 struct Member {
@@ -61,53 +55,43 @@ const Member kMembers[] = {
 
 using Outcomes = std::array<std::wstring_view, std::size(kMembers)>;
 
-// The bytes of a file, also beyond MAX_PATH.
-std::string Bytes(const std::wstring& path) {
-  win::unique_handle file(CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-  if (!file) return "(cannot be read)";
-  std::string bytes;
-  char chunk[4096];
-  DWORD got = 0;
-  while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
-  return bytes;
-}
+// The bytes of a file, also beyond MAX_PATH; nothing when it cannot be read.
+std::optional<std::string> Bytes(const std::wstring& path) { return wine_test::ReadBytes(L"\\\\?\\" + path); }
 
-class Faults : public testing::Test {
+// A read-only file, and one another program keeps from writers, are read and never
+// written.
+constexpr Outcomes kReadOnly = {L"\"张三\"", L"False", L"False", L"True", L"True",
+                                L"done",      L"done",  L"done",  L"error 70"};
+
+class Faults : public ControlOnAFile {
  protected:
   void SetUp() override {
-    control_ = CreateControl<IDispatch>();
-    ASSERT_TRUE(control_);
-    folder_ = Wide(dir_.path().string());
-    file_ = Wide(dir_.Write("settings.ini", kContent));
+    ControlOnAFile::SetUp();
+    folder_ = dir_.path().wstring();
   }
 
   // Sets FileName to `file`, calls every member and compares what each gave.
   void ExpectOutcomes(const std::wstring& file, const Outcomes& expected) {
-    Invocation put(control_.get(), kFileName, {Text(file)}, DISPATCH_PROPERTYPUT);
+    Invocation put(dispatch_.get(), kFileName, {Text(file)}, DISPATCH_PROPERTYPUT);
     ASSERT_EQ(put.status, S_OK);
     for (std::size_t i = 0; i < std::size(kMembers); ++i) {
-      const Invocation call = kMembers[i].call(control_.get(), file);
+      const Invocation call = kMembers[i].call(dispatch_.get(), file);
       EXPECT_EQ(Outcome(call), expected[i]) << kMembers[i].name;
     }
   }
 
-  testing_support::TempDir dir_;
   std::wstring folder_;
-  std::wstring file_;  // settings.ini, holding kContent
-  win::com_ptr<IDispatch> control_;
 };
 
 TEST_F(Faults, ReadOnlyFileIsReadAndNeverWritten) {
   ASSERT_TRUE(SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_READONLY));
-  win::unique_handle writer(CreateFileW(file_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
+  win::unique_handle writer = HoldOpen(file_, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (writer) {
     writer.reset();
     SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_NORMAL);
     GTEST_SKIP() << "this system opens a read-only file for writing (Wine run as root does)";
   }
-  ExpectOutcomes(file_, {L"\"张三\"", L"False", L"False", L"True", L"True", L"done", L"done", L"done", L"error 70"});
+  ExpectOutcomes(file_, kReadOnly);
   SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(Bytes(file_), kContent);
 }
@@ -115,17 +99,15 @@ TEST_F(Faults, ReadOnlyFileIsReadAndNeverWritten) {
 // Another program reads the file and lets nobody write it: the same refusal as a
 // read-only file, also for a process that the read-only attribute does not stop.
 TEST_F(Faults, FileKeptFromWritersIsReadAndNeverWritten) {
-  win::unique_handle reader(
-      CreateFileW(file_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  win::unique_handle reader = HoldOpen(file_, GENERIC_READ, FILE_SHARE_READ);
   ASSERT_TRUE(reader);
-  ExpectOutcomes(file_, {L"\"张三\"", L"False", L"False", L"True", L"True", L"done", L"done", L"done", L"error 70"});
+  ExpectOutcomes(file_, kReadOnly);
   reader.reset();
   EXPECT_EQ(Bytes(file_), kContent);
 }
 
 TEST_F(Faults, FileLockedWithoutSharingFailsCleanly) {
-  win::unique_handle lock(
-      CreateFileW(file_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  win::unique_handle lock = HoldOpen(file_, GENERIC_READ | GENERIC_WRITE, 0);
   ASSERT_TRUE(lock);
   ExpectOutcomes(file_, {L"\"\"", L"error 70", L"error 70", L"error 70", L"error 70", L"done", L"done", L"done",
                          L"error 70"});
@@ -203,18 +185,18 @@ TEST_F(Faults, FilesOtherProgramsLeave) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     // A name per case: Wine keeps recently used profile files parsed in memory.
-    const std::wstring file = Wide(dir_.Write("other" + std::to_string(n++) + ".ini", c.bytes));
-    ASSERT_EQ(Invocation(control_.get(), kFileName, {Text(file)}, DISPATCH_PROPERTYPUT).status, S_OK);
+    const std::wstring file = wine_test::WideFromUtf8(dir_.Write("other" + std::to_string(n++) + ".ini", c.bytes));
+    ASSERT_EQ(Invocation(dispatch_.get(), kFileName, {Text(file)}, DISPATCH_PROPERTYPUT).status, S_OK);
     for (int round = 0; round < 2; ++round) {
-      const Invocation saved(control_.get(), kSavKey, {Text(L"新段"), Text(L"键"), Text(L"值"), Boolean(false)});
+      const Invocation saved(dispatch_.get(), kSavKey, {Text(L"新段"), Text(L"键"), Text(L"值"), Boolean(false)});
       EXPECT_EQ(Outcome(saved), L"True");
     }
-    EXPECT_EQ(Outcome(Invocation(control_.get(), kDirSection, {Text(L"新段")})), L"True");
-    EXPECT_EQ(Outcome(Invocation(control_.get(), kDirKey, {Text(L"新段"), Text(L"键")})), L"True");
-    const Invocation read(control_.get(), kLoadKey, {Text(L"新段"), Text(L"键"), Long(64), Boolean(false)});
+    EXPECT_EQ(Outcome(Invocation(dispatch_.get(), kDirSection, {Text(L"新段")})), L"True");
+    EXPECT_EQ(Outcome(Invocation(dispatch_.get(), kDirKey, {Text(L"新段"), Text(L"键")})), L"True");
+    const Invocation read(dispatch_.get(), kLoadKey, {Text(L"新段"), Text(L"键"), Long(64), Boolean(false)});
     EXPECT_EQ(Outcome(read), L"\"值\"");
 
-    const std::string bytes = Bytes(file);
+    const std::string bytes = Bytes(file).value_or("");
     const auto count = [&](const std::string& what) {
       std::size_t found = 0;
       for (auto at = bytes.find(what); at != std::string::npos; at = bytes.find(what, at + 1)) ++found;
@@ -234,9 +216,9 @@ TEST_F(Faults, FilesOtherProgramsLeave) {
 TEST_F(Faults, BufferSizeLimits) {
   const std::wstring longValue = L"a" + std::wstring(20000, L'数');  // 40,001 bytes
   const std::wstring fullValue(16383, L'数');                          // 32,766 bytes
-  ASSERT_EQ(Invocation(control_.get(), kFileName, {Text(file_)}, DISPATCH_PROPERTYPUT).status, S_OK);
+  ASSERT_EQ(Invocation(dispatch_.get(), kFileName, {Text(file_)}, DISPATCH_PROPERTYPUT).status, S_OK);
   for (const auto& [key, value] : {std::pair{L"长", &longValue}, std::pair{L"满", &fullValue}}) {
-    const Invocation saved(control_.get(), kSavKey, {Text(L"常规"), Text(key), Text(*value), Boolean(false)});
+    const Invocation saved(dispatch_.get(), kSavKey, {Text(L"常规"), Text(key), Text(*value), Boolean(false)});
     ASSERT_EQ(Outcome(saved), L"True");
   }
 
@@ -252,7 +234,7 @@ TEST_F(Faults, BufferSizeLimits) {
       {-1, L"用户名", L"error 5"},
   };
   for (const auto& c : cases) {
-    const Invocation read(control_.get(), kLoadKey, {Text(L"常规"), Text(c.key), Long(c.size), Boolean(false)});
+    const Invocation read(dispatch_.get(), kLoadKey, {Text(L"常规"), Text(c.key), Long(c.size), Boolean(false)});
     const std::wstring got = Outcome(read);
     EXPECT_TRUE(got == c.expected) << "数据缓冲 " << c.size << " for " << c.key << ": " << got.size()
                                    << " characters back, " << c.expected.size() << " expected";

@@ -14,18 +14,11 @@
 #include <string>
 
 #include "dispatch_call.h"
-#include "ocx_under_test.h"
-#include "support/temp_dir.h"
+#include "wine/support/files.h"
 
 namespace {
 
-using ocx_test::Boolean;
-using ocx_test::CreateControl;
-using ocx_test::Invocation;
-using ocx_test::Long;
-using ocx_test::Outcome;
-using ocx_test::Text;
-using ocx_test::Wide;
+using namespace ocx_test;
 
 constexpr int kWarmUpCycles = 1000;
 constexpr int kCycles = 10000;
@@ -81,7 +74,7 @@ std::string Life(const std::wstring& file, int cycle) {
 
 TEST(Lifetime, ControlsComeAndGoWithoutLeaking) {
   testing_support::TempDir dir;
-  const std::wstring file = Wide(dir.Write("lifetime.ini", ocx_test::kContent));
+  const std::wstring file = wine_test::WideFromUtf8(dir.Write("lifetime.ini", kContent));
 
   const auto start = std::chrono::steady_clock::now();
   SIZE_T warmedUp = 0;
@@ -105,8 +98,7 @@ TEST(Lifetime, ControlsComeAndGoWithoutLeaking) {
   ASSERT_GT(warmedUp, 0u) << "GetProcessMemoryInfo gives no private bytes here";
   EXPECT_LE(atEnd, warmedUp + kGrowthBound);
   // No life left the file open: it opens without sharing.
-  EXPECT_TRUE(win::unique_handle(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                             0, nullptr)));
+  EXPECT_TRUE(wine_test::HoldOpen(file, GENERIC_READ | GENERIC_WRITE, 0));
   EXPECT_EQ(canUnload, S_OK);
 }
 

@@ -17,11 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "ocx_under_test.h"
+#include "dispatch_call.h"
 #include "profilectl/profile_store.h"
 #include "profilectl/tesvar_core.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
+#include "wine/support/program.h"
 
 namespace {
 
@@ -119,27 +120,13 @@ void LateBinding(const testing_support::TempDir& dir) {
     std::printf("P5  the control could not be created from %ls\n", ocx_test::OcxPath().c_str());
     return;
   }
-  {
-    LPOLESTR name = const_cast<LPOLESTR>(L"FileName");
-    DISPID id = 0;
-    dispatch->GetIDsOfNames(IID_NULL, &name, 1, 0, &id);
-    VARIANT value;
-    V_VT(&value) = VT_BSTR;
-    V_BSTR(&value) = SysAllocStringLen(reinterpret_cast<const wchar_t*>(file16.data()), file16.size());
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{&value, &named, 1, 1};
-    dispatch->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
-    VariantClear(&value);
-  }
+  ocx_test::Invocation(dispatch.get(), ocx_test::members::kFileName, {ocx_test::Text(wine_test::Wide(file16))},
+                       DISPATCH_PROPERTYPUT);
 
   bool direct = false, late = false;
   const double directUs = Measure([&] { direct = core.Dir扇区(u"other").value_or(false); }, 2000);
-  VARIANT section;
-  V_VT(&section) = VT_BSTR;
-  V_BSTR(&section) = SysAllocString(L"other");
-  VARIANT byRef;  // a script variable
-  V_VT(&byRef) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&byRef) = &section;
+  VARIANT section = ocx_test::Text(L"other");
+  VARIANT byRef = ocx_test::RefTo(&section);  // a script variable
   const double lateUs = Measure(
       [&] {
         LPOLESTR name = const_cast<LPOLESTR>(L"Dir扇区");
@@ -167,7 +154,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: tesvar_ocx_bench Tesvar.ocx\n");
     return 64;
   }
-  ocx_test::SetOcxPath(argv[1]);
+  ocx_test::SetOcxPath(wine_test::WindowsPath(argv[1]));
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
   {
     testing_support::TempDir dir;

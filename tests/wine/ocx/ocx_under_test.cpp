@@ -1,6 +1,5 @@
 #include "ocx_under_test.h"
 
-
 namespace ocx_test {
 namespace {
 
@@ -13,11 +12,7 @@ std::wstring& PathStorage() {
 
 const std::wstring& OcxPath() { return PathStorage(); }
 
-void SetOcxPath(const char* path) {
-  std::wstring wide;
-  for (const char* p = path; *p; ++p) wide += static_cast<wchar_t>(*p == '/' ? '\\' : *p);
-  PathStorage() = path[0] == '/' ? L"Z:" + wide : wide;
-}
+void SetOcxPath(const std::filesystem::path& path) { PathStorage() = path.native(); }
 
 const Server& LoadedServer() {
   static const Server server = [] {
@@ -30,6 +25,5 @@ const Server& LoadedServer() {
   }();
   return server;
 }
-
 
 }  // namespace ocx_test

@@ -1,9 +1,10 @@
 #pragma once
-// The Tesvar.ocx under test, named on the test program's command line, and small COM
-// helpers for the tests that load it.
+// The Tesvar.ocx under test, named on the test program's command line, and the
+// control made by its class factory.
 #include <windows.h>
 #include <oleauto.h>
 
+#include <filesystem>
 #include <string>
 
 #include "expected_identity.h"
@@ -11,9 +12,9 @@
 
 namespace ocx_test {
 
-// The server file as a Windows path (a Unix path is reached through drive Z:).
+// The server file as Windows reaches it.
 const std::wstring& OcxPath();
-void SetOcxPath(const char* path);
+void SetOcxPath(const std::filesystem::path& path);
 
 // The loaded server's exports.
 struct Server {
@@ -35,8 +36,5 @@ win::com_ptr<T> CreateControl() {
   }
   return control;
 }
-
-// A BSTR argument or result that frees itself.
-inline win::unique_bstr Bstr(const wchar_t* text) { return win::unique_bstr(SysAllocString(text)); }
 
 }  // namespace ocx_test

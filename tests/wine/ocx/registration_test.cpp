@@ -3,58 +3,32 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 #include "expected_identity.h"
 #include "ocx_under_test.h"
+#include "wine/support/process.h"
+#include "wine/support/program.h"
+#include "wine/support/registry.h"
 
 namespace {
 
 using ocx_test::OcxPath;
 
-// Runs "regsvr32 /s [/u] OCX" and returns its exit code.
-DWORD Regsvr32(bool unregister) {
-  std::wstring command = L"regsvr32.exe /s ";
-  if (unregister) command += L"/u ";
-  command += L"\"" + OcxPath() + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    return static_cast<DWORD>(-1);
-  }
-  WaitForSingleObject(process.hProcess, 60000);
-  DWORD code = static_cast<DWORD>(-1);
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code;
+// Runs "regsvr32 /s [/u] OCX": its exit code.
+std::optional<DWORD> Regsvr32(bool unregister) {
+  return wine_test::RunToEnd(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") +
+                             wine_test::Quoted(OcxPath()));
 }
 
-bool KeyExists(const std::wstring& key) {
-  win::unique_hkey handle;
-  return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.put()) == ERROR_SUCCESS;
-}
+bool KeyExists(const std::wstring& key) { return wine_test::RegistryKeyExists(HKEY_CLASSES_ROOT, key); }
 
 // The machine's classes as the other kind of process sees them: a 32-bit control
 // registered by the 32-bit regsvr32 must not show in the 64-bit view, nor the other
 // way round.
 bool KeyExistsInTheOtherView(const std::wstring& key) {
   constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-  win::unique_hkey handle;
-  return RegOpenKeyExW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\" + key).c_str(), 0, KEY_READ | kOtherView,
-                       handle.put()) == ERROR_SUCCESS;
-}
-
-// The default (name nullptr) or named string value of a key, or "<missing>".
-std::wstring Value(const std::wstring& key, const wchar_t* name = nullptr) {
-  wchar_t data[1024];
-  DWORD size = sizeof data;
-  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) {
-    return L"<missing>";
-  }
-  return data;
+  return wine_test::RegistryKeyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + key, kOtherView);
 }
 
 const std::wstring kClass = expected::kClassKey;
@@ -83,7 +57,8 @@ void ExpectRegistered() {
       {std::wstring(expected::kEventsKey), nullptr, L"__Tesvar"},
   };
   for (const auto& entry : entries) {
-    const std::wstring got = Value(entry.key, entry.name);
+    const std::wstring got =
+        wine_test::RegistryString(HKEY_CLASSES_ROOT, entry.key, entry.name).value_or(L"<missing>");
     EXPECT_EQ(_wcsicmp(got.c_str(), entry.value.c_str()), 0)
         << "HKCR\\" << testing::PrintToString(entry.key) << " " << (entry.name ? "named value" : "default value");
   }
@@ -115,13 +90,3 @@ TEST(Registration, RegisterCheckReregisterAndUnregister) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s Tesvar.ocx [gtest options]\n", argv[0]);
-    return 64;
-  }
-  ocx_test::SetOcxPath(argv[1]);
-  return RUN_ALL_TESTS();
-}

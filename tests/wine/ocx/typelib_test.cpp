@@ -203,31 +203,25 @@ TEST_F(TypeLibrary, VtableMembersFollowTheInterfaceTable) {
   }
 }
 
+// Each member's name and its parameters' names, Chinese ones included, resolve as a
+// script host asks for them: the member's identifier, then each parameter's position.
 TEST_F(TypeLibrary, ChineseNamesResolveAsAScriptHostAsksForThem) {
   auto dispatch = Info(expected::kInterfaceId);
   ASSERT_TRUE(dispatch);
-  const struct {
-    std::vector<const wchar_t*> names;
-    std::vector<DISPID> ids;
-  } cases[] = {
-      {{L"Load_Key", L"扇区", L"键值", L"数据缓冲", L"错误处理"}, {0x60030000, 0, 1, 2, 3}},
-      {{L"Sav_Key", L"数据"}, {0x60030001, 2}},
-      {{L"Dir扇区"}, {0x60030002}},
-      {{L"Dir键值", L"键值"}, {0x60030003, 1}},
-      {{L"Del扇区"}, {0x60030004}},
-      {{L"Del键值"}, {0x60030005}},
-      {{L"Del数据"}, {0x60030006}},
-      {{L"NewFile", L"nPathName"}, {0x60030007, 0}},
-      {{L"Readme", L"Show_S"}, {0x60030009, 0}},
-      {{L"FileName"}, {0x40030000}},
-  };
-  for (const auto& c : cases) {
-    std::vector<DISPID> ids(c.names.size(), -1);
-    EXPECT_EQ(dispatch->GetIDsOfNames(const_cast<LPOLESTR*>(c.names.data()), static_cast<UINT>(c.names.size()),
+  for (const Member& member : MemberTable()) {
+    if (member.kind == INVOKE_PROPERTYPUT) continue;
+    std::vector<const wchar_t*> names{member.name};
+    std::vector<DISPID> want{member.id};
+    for (const Param& param : member.params) {
+      names.push_back(param.name);
+      want.push_back(static_cast<DISPID>(want.size() - 1));
+    }
+    std::vector<DISPID> ids(names.size(), -1);
+    EXPECT_EQ(dispatch->GetIDsOfNames(const_cast<LPOLESTR*>(names.data()), static_cast<UINT>(names.size()),
                                       ids.data()),
               S_OK)
-        << c.names[0];
-    EXPECT_EQ(ids, c.ids);
+        << member.name;
+    EXPECT_EQ(ids, want);
   }
 }
 

@@ -67,7 +67,7 @@
 #include "support/escaped.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
-#include "win32/raii.h"
+#include "wine/support/files.h"
 
 namespace {
 
@@ -253,8 +253,7 @@ Scenario MakeScenario(Random& random) {
 
 // Holds `file` open without sharing until the handle is reset.
 win::unique_handle Lock(const std::filesystem::path& file) {
-  return win::unique_handle(
-      CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  return wine_test::HoldOpen(file, GENERIC_READ | GENERIC_WRITE, 0);
 }
 
 struct Counts {

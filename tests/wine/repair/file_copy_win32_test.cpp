@@ -12,7 +12,8 @@
 #include "repair/repair_win32_binding.h"
 #include "win32/module.h"
 #include "support/temp_dir.h"
-#include "wine_files.h"
+#include "wine/support/files.h"
+#include "wine/support/program.h"
 
 namespace repair {
 namespace {
@@ -20,11 +21,12 @@ namespace {
 namespace fs = std::filesystem;
 using fileio::Error;
 using Side = CopyFailure::Side;
-using repair_test::Names;
-using repair_test::Path16;
-using repair_test::ReadFile;
-using repair_test::WriteFile;
 using testing_support::TempDir;
+using wine_test::HoldOpen;
+using wine_test::Names;
+using wine_test::Path16;
+using wine_test::ReadBytes;
+using wine_test::WriteBytes;
 
 std::string Bytes(std::size_t n, char first) {
   std::string bytes(n, '\0');
@@ -49,12 +51,12 @@ TEST(FileCopyExWin32, CopiesWithPathsMixingSeparators) {
     TempDir dir;
     fs::create_directories(dir.path() / "ocx");
     fs::create_directories(dir.path() / "System32");
-    WriteFile(dir.path() / "ocx" / "image.ocx", c.source);
-    if (c.destination) WriteFile(dir.path() / "System32" / "image.ocx", *c.destination);
+    WriteBytes(dir.path() / "ocx" / "image.ocx", c.source);
+    if (c.destination) WriteBytes(dir.path() / "System32" / "image.ocx", *c.destination);
     // As the component table writes them: "\" inside the folders, "/" before the name.
     const std::wstring root = dir.path().wstring();
     ASSERT_TRUE(FileCopyEx(Path16(root + L"\\ocx\\image.ocx"), Path16(root + L"\\System32/image.ocx")));
-    EXPECT_EQ(ReadFile(dir.path() / "System32" / "image.ocx"), c.source);
+    EXPECT_EQ(ReadBytes(dir.path() / "System32" / "image.ocx"), c.source);
     EXPECT_EQ(Names(dir.path() / "System32"), std::set<std::wstring>{L"image.ocx"});
   }
 }
@@ -65,8 +67,7 @@ struct FileStamp {
 };
 
 FileStamp Stamp(const fs::path& path) {
-  win::unique_handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
+  const win::unique_handle file = HoldOpen(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   BY_HANDLE_FILE_INFORMATION info{};
   EXPECT_TRUE(file && GetFileInformationByHandle(file.get(), &info));
   return {info.ftLastWriteTime, info.nFileIndexHigh, info.nFileIndexLow};
@@ -75,12 +76,11 @@ FileStamp Stamp(const fs::path& path) {
 TEST(FileCopyExWin32, IdenticalDestinationIsNotWritten) {
   TempDir dir;
   const std::string content = Bytes(2 * 1024 * 1024 + 5, 5);
-  WriteFile(dir.path() / "source.ocx", content);
-  WriteFile(dir.path() / "dest.ocx", content);
+  WriteBytes(dir.path() / "source.ocx", content);
+  WriteBytes(dir.path() / "dest.ocx", content);
   {
     // An old time stamp that any write would change.
-    win::unique_handle file(CreateFileW((dir.path() / "dest.ocx").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
+    const win::unique_handle file = HoldOpen(dir.path() / "dest.ocx", FILE_WRITE_ATTRIBUTES, 0);
     FILETIME old{0xD53E8000, 0x01BF53EB};  // 2000-01-01
     ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &old));
   }
@@ -93,30 +93,29 @@ TEST(FileCopyExWin32, IdenticalDestinationIsNotWritten) {
 
   // Onto itself: nothing changes either.
   ASSERT_TRUE(FileCopyEx(Path16(dir.path() / "dest.ocx"), Path16(dir.path() / "dest.ocx")));
-  EXPECT_EQ(ReadFile(dir.path() / "dest.ocx"), content);
+  EXPECT_EQ(ReadBytes(dir.path() / "dest.ocx"), content);
   EXPECT_EQ(Names(dir.path()), (std::set<std::wstring>{L"dest.ocx", L"source.ocx"}));
 }
 
 TEST(FileCopyExWin32, DestinationHeldOpenWithoutSharingStaysAsItWas) {
   TempDir dir;
-  WriteFile(dir.path() / "source.ocx", "the new component");
-  WriteFile(dir.path() / "dest.ocx", "the installed component");
+  WriteBytes(dir.path() / "source.ocx", "the new component");
+  WriteBytes(dir.path() / "dest.ocx", "the installed component");
   {
-    win::unique_handle holder(CreateFileW((dir.path() / "dest.ocx").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                            nullptr, OPEN_EXISTING, 0, nullptr));
+    const win::unique_handle holder = HoldOpen(dir.path() / "dest.ocx", GENERIC_READ | GENERIC_WRITE, 0);
     ASSERT_TRUE(holder);
     const CopyStatus status = FileCopyEx(Path16(dir.path() / "source.ocx"), Path16(dir.path() / "dest.ocx"));
     ASSERT_FALSE(status);
     EXPECT_EQ(status.error(), (CopyFailure{Side::kDestination, Error::kSharingViolation}));
   }
-  EXPECT_EQ(ReadFile(dir.path() / "dest.ocx"), "the installed component");
+  EXPECT_EQ(ReadBytes(dir.path() / "dest.ocx"), "the installed component");
   EXPECT_EQ(Names(dir.path()), (std::set<std::wstring>{L"dest.ocx", L"source.ocx"}));
 }
 
 TEST(FileCopyExWin32, ReadOnlyDestinationIsRefusedAndStaysAsItWas) {
   TempDir dir;
-  WriteFile(dir.path() / "source.ocx", "the new component");
-  WriteFile(dir.path() / "dest.ocx", "the installed component");
+  WriteBytes(dir.path() / "source.ocx", "the new component");
+  WriteBytes(dir.path() / "dest.ocx", "the installed component");
   const std::wstring destination = (dir.path() / "dest.ocx").wstring();
   ASSERT_TRUE(SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_READONLY));
   const CopyStatus status = FileCopyEx(Path16(dir.path() / "source.ocx"), Path16(dir.path() / "dest.ocx"));
@@ -124,21 +123,20 @@ TEST(FileCopyExWin32, ReadOnlyDestinationIsRefusedAndStaysAsItWas) {
   EXPECT_EQ(status.error(), (CopyFailure{Side::kDestination, Error::kReadOnly}));
   EXPECT_EQ(GetFileAttributesW(destination.c_str()) & FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_READONLY);
   SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_EQ(ReadFile(dir.path() / "dest.ocx"), "the installed component");
+  EXPECT_EQ(ReadBytes(dir.path() / "dest.ocx"), "the installed component");
   EXPECT_EQ(Names(dir.path()), (std::set<std::wstring>{L"dest.ocx", L"source.ocx"}));
 }
 
 TEST(FileCopyExWin32, SourceHeldOpenForWritingIsNotCopied) {
   TempDir dir;
-  WriteFile(dir.path() / "source.ocx", "being written");
-  WriteFile(dir.path() / "dest.ocx", "installed");
-  win::unique_handle writer(CreateFileW((dir.path() / "source.ocx").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                          nullptr, OPEN_EXISTING, 0, nullptr));
+  WriteBytes(dir.path() / "source.ocx", "being written");
+  WriteBytes(dir.path() / "dest.ocx", "installed");
+  const win::unique_handle writer = HoldOpen(dir.path() / "source.ocx", GENERIC_WRITE, FILE_SHARE_READ);
   ASSERT_TRUE(writer);
   const CopyStatus status = FileCopyEx(Path16(dir.path() / "source.ocx"), Path16(dir.path() / "dest.ocx"));
   ASSERT_FALSE(status);
   EXPECT_EQ(status.error(), (CopyFailure{Side::kSource, Error::kSharingViolation}));
-  EXPECT_EQ(ReadFile(dir.path() / "dest.ocx"), "installed");
+  EXPECT_EQ(ReadBytes(dir.path() / "dest.ocx"), "installed");
 }
 
 TEST(FileCopyExWin32, FailuresLeaveTheDestinationUntouched) {
@@ -161,23 +159,23 @@ TEST(FileCopyExWin32, FailuresLeaveTheDestinationUntouched) {
     TempDir dir;
     fs::create_directories(dir.path() / "ocx");
     fs::create_directories(dir.path() / "folder");
-    WriteFile(dir.path() / "ocx" / "image.ocx", "component");
-    WriteFile(dir.path() / "dest.ocx", "installed");
+    WriteBytes(dir.path() / "ocx" / "image.ocx", "component");
+    WriteBytes(dir.path() / "dest.ocx", "installed");
     const auto before = Names(dir.path());
     const std::wstring root = dir.path().wstring();
     const CopyStatus status = FileCopyEx(Path16(root + c.source), Path16(root + c.destination));
     ASSERT_FALSE(status);
     EXPECT_EQ(status.error(), c.failure);
-    EXPECT_EQ(ReadFile(dir.path() / "dest.ocx"), "installed");
+    EXPECT_EQ(ReadBytes(dir.path() / "dest.ocx"), "installed");
     EXPECT_TRUE(fs::is_empty(dir.path() / "folder"));
     EXPECT_EQ(Names(dir.path()), before);
   }
 }
 
 TEST(VersionResource, ReadsTheFixedFileVersion) {
-  const fs::path folder = repair_test::ProgramFolder();
+  const fs::path folder = wine_test::ProgramFolder();
   TempDir dir;
-  WriteFile(dir.path() / "plain.ocx", "no version resource here");
+  WriteBytes(dir.path() / "plain.ocx", "no version resource here");
   struct Case {
     fs::path file;
     std::optional<FileVersion> version;

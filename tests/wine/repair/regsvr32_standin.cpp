@@ -6,41 +6,35 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
-#include <cwchar>
 #include <string>
+
+#include "wine/support/files.h"
+#include "wine/support/program.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) return 99;
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring folder(self, n);
-  folder.resize(folder.find_last_of(L'\\'));
-  const std::wstring log = folder + L"\\regsvr32-log\\" + argv[2];
+  const std::wstring log = (wine_test::ProgramFolder() / L"regsvr32-log" / argv[2]).native();
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   GetStartupInfoW(&startup);
-  wchar_t pid[16];
-  std::swprintf(pid, 16, L".%lu", GetCurrentProcessId());
-  if (FILE* out = _wfopen((log + pid).c_str(), L"wb")) {
-    const std::wstring line = GetCommandLineW();
-    std::fwrite(line.data(), sizeof(wchar_t), line.size(), out);
-    std::fprintf(out, "\n%lu %u", startup.dwFlags & STARTF_USESHOWWINDOW, startup.wShowWindow);
-    std::fclose(out);
+  const std::wstring line = GetCommandLineW();
+  try {
+    wine_test::WriteBytes(log + L"." + std::to_wstring(GetCurrentProcessId()),
+                          std::string(reinterpret_cast<const char*>(line.data()), line.size() * sizeof(wchar_t)) +
+                              "\n" + std::to_string(startup.dwFlags & STARTF_USESHOWWINDOW) + " " +
+                              std::to_string(startup.wShowWindow));
+  } catch (const std::exception&) {
+    // No record: the test finds the registration missing.
   }
   for (int waited = 0;; waited += 100) {
-    char text[16] = {};
-    if (FILE* in = _wfopen((log + L".exit").c_str(), L"rb")) {
-      std::fread(text, 1, sizeof text - 1, in);
-      std::fclose(in);
-    }
-    if (std::strcmp(text, "hang") == 0 && waited < 180000) {
+    const std::string text = wine_test::ReadBytes(log + L".exit").value_or("");
+    if (text == "hang" && waited < 180000) {
       Sleep(100);
       continue;
     }
     int code = 0;
-    if (text[0] && std::sscanf(text, "%d", &code) != 1) code = 98;
+    if (!text.empty() && std::sscanf(text.c_str(), "%d", &code) != 1) code = 98;
     return code;
   }
 }

@@ -5,12 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "repair/component_table.h"
@@ -19,112 +16,29 @@
 #include "win32/values.h"
 #include "repair/repair_run.h"
 #include "repair/repair_win32_binding.h"
+#include "scratch_platform.h"
 #include "support/temp_dir.h"
-#include "wine_files.h"
+#include "wine/support/files.h"
+#include "wine/support/process.h"
+#include "wine/support/program.h"
+#include "wine/support/ui.h"
 
 namespace repair {
 namespace {
 
 namespace fs = std::filesystem;
-using repair_test::Names;
-using repair_test::Path16;
-using repair_test::ProgramFolder;
-using repair_test::ReadFile;
-using repair_test::WriteFile;
+using namespace std::chrono_literals;
 using testing_support::TempDir;
+using wine_test::MessageBoxSeen;
+using wine_test::Names;
+using wine_test::Path16;
+using wine_test::ProgramFolder;
+using wine_test::ReadBytes;
+using wine_test::WriteBytes;
 
-// The Win32 platform, with the application folder and "C:\WINDOWS\" replaced by
-// scratch folders. Everything else, the process start included, is the real binding.
-class ScratchPlatform final : public RepairPlatform {
- public:
-  ScratchPlatform(std::u16string applicationFolder, std::u16string windowsFolder)
-      : real_(MakeWin32RepairPlatform()),
-        applicationFolder_(std::move(applicationFolder)),
-        windowsFolder_(std::move(windowsFolder)) {}
-
-  std::u16string ApplicationFolder() override { return applicationFolder_; }
-  CopyStatus Copy(const fileio::Path& source, const fileio::Path& destination) override {
-    return real_->Copy(source, Redirect(destination));
-  }
-  std::optional<FileVersion> ReadFileVersion(const fileio::Path& path) override {
-    return real_->ReadFileVersion(Redirect(path));
-  }
-  std::unique_ptr<StartedProcess> StartProcess(std::u16string_view commandLine, int showWindow) override {
-    return real_->StartProcess(commandLine, showWindow);
-  }
-  Clock::time_point Now() override { return real_->Now(); }
-
- private:
-  fileio::Path Redirect(const fileio::Path& path) const {
-    constexpr std::u16string_view kWindows = u"C:\\WINDOWS\\";
-    if (!path.starts_with(kWindows)) return path;
-    return windowsFolder_ + u"\\" + path.substr(kWindows.size());
-  }
-
-  std::unique_ptr<RepairPlatform> real_;
-  std::u16string applicationFolder_;
-  std::u16string windowsFolder_;
-};
-
-// What a message box showed, and the window that owned it.
-struct SeenBox {
-  std::wstring title, text;
-  HWND owner;
-};
-
-// Answers the message boxes of this process from a second thread: `yesNo` (IDYES or
-// IDNO) where there are Yes and No buttons, OK otherwise.
-class BoxAnswerer {
- public:
-  explicit BoxAnswerer(int yesNo) : yesNo_(yesNo), thread_([this] { Loop(); }) {}
-  ~BoxAnswerer() {
-    stop_ = true;
-    thread_.join();
-  }
-  std::vector<SeenBox> Seen() {
-    std::lock_guard lock(mutex_);
-    return seen_;
-  }
-
- private:
-  static BOOL CALLBACK Match(HWND window, LPARAM found) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (pid == GetCurrentProcessId() && std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
-      *reinterpret_cast<HWND*>(found) = window;
-      return FALSE;
-    }
-    return TRUE;
-  }
-
-  void Loop() {
-    while (!stop_) {
-      HWND box = nullptr;
-      EnumWindows(Match, reinterpret_cast<LPARAM>(&box));
-      if (!box) {
-        Sleep(20);
-        continue;
-      }
-      wchar_t title[256] = {}, text[4096] = {};
-      GetWindowTextW(box, title, 256);
-      GetDlgItemTextW(box, 0xFFFF, text, 4096);
-      {
-        std::lock_guard lock(mutex_);
-        seen_.push_back({title, text, GetWindow(box, GW_OWNER)});
-      }
-      const int button = GetDlgItem(box, IDYES) ? yesNo_ : IDOK;
-      PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
-      for (int i = 0; i < 500 && IsWindow(box); ++i) Sleep(10);
-    }
-  }
-
-  int yesNo_;
-  std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::vector<SeenBox> seen_;
-  std::thread thread_;
+// Answers the message boxes of this process from a second thread.
+struct BoxAnswerer : wine_test::BoxAnswerer {
+  explicit BoxAnswerer(int yesNo) : wine_test::BoxAnswerer(wine_test::OfProcess(GetCurrentProcessId()), yesNo) {}
 };
 
 // A form that owns the run's message boxes.
@@ -147,7 +61,7 @@ std::multimap<std::wstring, Marker> Markers(const fs::path& log) {
   std::multimap<std::wstring, Marker> markers;
   for (const auto& entry : fs::directory_iterator(log)) {
     if (entry.path().extension() == L".exit") continue;
-    const std::string bytes = ReadFile(entry.path());
+    const std::string bytes = ReadBytes(entry.path()).value_or("");
     const auto newline = bytes.find('\n');
     Marker marker;
     marker.commandLine.assign(reinterpret_cast<const wchar_t*>(bytes.data()), newline / sizeof(wchar_t));
@@ -170,7 +84,7 @@ struct RepairRunWin32 : testing::Test {
     fs::remove_all(log);
     fs::create_directories(log);
     fs::create_directories(scratch.path() / "app" / "ocx");
-    for (const wchar_t* file : kFiles) WriteFile(scratch.path() / "app" / "ocx" / file, Content(file));
+    for (const wchar_t* file : kFiles) WriteBytes(scratch.path() / "app" / "ocx" / file, Content(file));
   }
   void TearDown() override { fs::remove_all(log); }
 
@@ -186,7 +100,7 @@ struct RepairRunWin32 : testing::Test {
   TempDir scratch;
   fs::path log;
   Form form;
-  std::vector<SeenBox> seen;
+  std::vector<MessageBoxSeen> seen;
 };
 
 TEST_F(RepairRunWin32, System32RunCopiesRegistersAndKeepsANewerComponent) {
@@ -207,12 +121,12 @@ TEST_F(RepairRunWin32, System32RunCopiesRegistersAndKeepsANewerComponent) {
   EXPECT_EQ(seen[1].owner, form.window);
 
   const fs::path system = scratch.path() / "WINDOWS" / "System32";
-  EXPECT_EQ(ReadFile(system / "image.ocx"), ReadFile(ProgramFolder() / "version_new.dll"));
+  EXPECT_EQ(ReadBytes(system / "image.ocx"), ReadBytes(ProgramFolder() / "version_new.dll"));
   std::set<std::wstring> expectedNames;
   for (const wchar_t* file : kFiles) {
     expectedNames.insert(file);
     if (std::wstring(file) != L"image.ocx") {
-      EXPECT_EQ(ReadFile(system / file), Content(file));
+      EXPECT_EQ(ReadBytes(system / file), Content(file));
     }
   }
   EXPECT_EQ(Names(system), expectedNames);
@@ -238,11 +152,10 @@ TEST_F(RepairRunWin32, SysWOW64RunReportsEachFailure) {
   const fs::path system = scratch.path() / "WINDOWS" / "SysWOW64";
   fs::create_directories(system);
   fs::remove(scratch.path() / "app" / "ocx" / "NSkin.dll");
-  WriteFile(system / "MSINET.OCX", "installed and in use");
-  WriteFile(log / "gif.ocx.exit", "5");
+  WriteBytes(system / "MSINET.OCX", "installed and in use");
+  WriteBytes(log / "gif.ocx.exit", "5");
   // A series program holds MSINET.OCX open without sharing.
-  win::unique_handle holder(CreateFileW((system / "MSINET.OCX").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
+  win::unique_handle holder = wine_test::HoldOpen(system / "MSINET.OCX", GENERIC_READ | GENERIC_WRITE, 0);
   ASSERT_TRUE(holder);
 
   Run(RepairTarget::SysWOW64);
@@ -260,9 +173,9 @@ TEST_F(RepairRunWin32, SysWOW64RunReportsEachFailure) {
             L"\r\n请确认本工具旁边的ocx文件夹完整，然后重新修复。");
   EXPECT_EQ(seen[1].owner, form.window);
 
-  EXPECT_EQ(ReadFile(system / "MSINET.OCX"), "installed and in use");
+  EXPECT_EQ(ReadBytes(system / "MSINET.OCX"), "installed and in use");
   EXPECT_FALSE(fs::exists(system / "NSkin.dll"));
-  EXPECT_EQ(ReadFile(system / "Tesvar.OCX"), Content(L"Tesvar.OCX"));
+  EXPECT_EQ(ReadBytes(system / "Tesvar.OCX"), Content(L"Tesvar.OCX"));
   EXPECT_EQ(Names(system).size(), 10u);  // the ten that could be copied, and no temporary file
   EXPECT_EQ(Markers(log).size(), 10u);
 }
@@ -271,7 +184,7 @@ TEST_F(RepairRunWin32, SysWOW64RunReportsEachFailure) {
 // the run does not wait for it any longer.
 TEST_F(RepairRunWin32, ARegistrationThatHangsIsReportedAfterTheBound) {
   fs::create_directories(scratch.path() / "WINDOWS" / "System32");
-  WriteFile(log / "MSWINSCK.ocx.exit", "hang");
+  WriteBytes(log / "MSWINSCK.ocx.exit", "hang");
   Run(RepairTarget::System32);
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1].text,
@@ -280,7 +193,7 @@ TEST_F(RepairRunWin32, ARegistrationThatHangsIsReportedAfterTheBound) {
             L"\r\n"
             L"\r\n请以管理员身份运行本工具，关闭所有Kestrova系列软件后重新修复。");
   // Let the stand-in end.
-  WriteFile(log / "MSWINSCK.ocx.exit", "0");
+  WriteBytes(log / "MSWINSCK.ocx.exit", "0");
   Sleep(300);
 }
 
@@ -324,26 +237,19 @@ TEST(ApplicationFolder, NoTrailingBackslashExceptAtADriveRoot) {
     const std::wstring probe = c.folder + (c.folder.ends_with(L'\\') ? L"" : L"\\") + L"appfolder_probe.exe";
     const std::wstring output = dir.path().wstring() + L"\\folder.txt";
     ASSERT_TRUE(CopyFileW((ProgramFolder() / "appfolder_probe.exe").c_str(), probe.c_str(), FALSE));
-    win::unique_handle process;
-    std::u16string commandLine;
-    for (const std::wstring& part : {probe, output}) {
-      commandLine.append(commandLine.empty() ? u"\"" : u" \"");
-      commandLine.append(Path16(part));
-      commandLine.push_back(u'"');
-    }
-    ASSERT_EQ(win::StartProcessShown(commandLine, win::kShowMinimized, &process), S_OK);
-    ASSERT_EQ(WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(process.get(), &code);
-    EXPECT_EQ(code, 0u);
-    const std::string bytes = ReadFile(output);
+    EXPECT_EQ(wine_test::RunToEnd(wine_test::Quoted(probe) + L" " + wine_test::Quoted(output), 30s,
+                                  win::kShowMinimized),
+              0u);
+    const std::string bytes = ReadBytes(output).value_or("");
     EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2), c.expected);
     DeleteFileW(probe.c_str());
   }
-  // The test program's own folder, from the same binding.
+  // The test program's own folder, from the same binding, against the module path.
   std::u16string own;
   ASSERT_EQ(win::GetApplicationFolder(own), S_OK);
-  EXPECT_EQ(own, Path16(ProgramFolder()));
+  wchar_t self[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+  EXPECT_EQ(own, Path16(fs::path(std::wstring(self, n)).parent_path()));
 }
 
 TEST(StartProcessShown, ReportsAProgramThatCannotBeStarted) {

@@ -23,44 +23,25 @@
 #include "repair/component_table.h"
 #include "repair/repair_run.h"
 #include "repair/repair_win32_binding.h"
+#include "scratch_platform.h"
 #include "support/temp_dir.h"
-#include "win32/raii.h"
 #include "win32/values.h"
-#include "wine_files.h"
+#include "wine/support/process.h"
+#include "wine/support/program.h"
+#include "wine/support/registry.h"
 
 namespace repair {
 namespace {
 
 namespace fs = std::filesystem;
-using repair_test::Path16;
 using testing_support::TempDir;
+using wine_test::Path16;
 
 constexpr bool kIs64Bit = sizeof(void*) == 8;
 constexpr wchar_t kClassServerKey[] =
     L"Software\\Classes\\CLSID\\{01186666-2B0C-4C98-A0F2-CF76AB4B8DA6}\\InprocServer32";
 
 fs::path g_ocx;
-
-// The real Win32 platform with the application folder moved to a scratch folder.
-class ScratchApplication final : public RepairPlatform {
- public:
-  explicit ScratchApplication(std::u16string folder) : real_(MakeWin32RepairPlatform()), folder_(std::move(folder)) {}
-  std::u16string ApplicationFolder() override { return folder_; }
-  CopyStatus Copy(const fileio::Path& source, const fileio::Path& destination) override {
-    return real_->Copy(source, destination);
-  }
-  std::optional<FileVersion> ReadFileVersion(const fileio::Path& path) override {
-    return real_->ReadFileVersion(path);
-  }
-  std::unique_ptr<StartedProcess> StartProcess(std::u16string_view commandLine, int showWindow) override {
-    return real_->StartProcess(commandLine, showWindow);
-  }
-  Clock::time_point Now() override { return real_->Now(); }
-
- private:
-  std::unique_ptr<RepairPlatform> real_;
-  std::u16string folder_;
-};
 
 // Answers Yes to the confirmation and keeps the report.
 class ConfirmingPrompter final : public Prompter {
@@ -77,40 +58,16 @@ class ConfirmingPrompter final : public Prompter {
 // The prefix's folders as they really are, reached through drive Z:, where no
 // redirector applies.
 fs::path RealSystemFolder(const wchar_t* name) {
-  wchar_t prefix[MAX_PATH];
-  const DWORD n = GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return {};
-  std::wstring unix(prefix, n);
-  for (wchar_t& c : unix) {
-    if (c == L'/') c = L'\\';
-  }
-  return fs::path(L"Z:" + unix) / L"drive_c" / L"windows" / name;
+  const auto prefix = wine_test::EnvironmentVariable(L"WINEPREFIX");
+  if (!prefix) return {};
+  return wine_test::WindowsPath(*prefix) / L"drive_c" / L"windows" / name;
 }
 
 // The control's server among the machine's classes in one registry view, or "" when it
 // is not registered there.
 std::wstring RegisteredServer(REGSAM view) {
-  win::unique_hkey key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kClassServerKey, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return L"";
-  wchar_t data[MAX_PATH] = {};
-  DWORD size = sizeof data;
-  if (RegGetValueW(key.get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) return L"?";
-  return data;
-}
-
-DWORD RunAndWait(std::wstring command) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    return static_cast<DWORD>(-1);
-  }
-  win::unique_handle owner(process.hProcess);
-  CloseHandle(process.hThread);
-  WaitForSingleObject(process.hProcess, 60000);
-  DWORD code = static_cast<DWORD>(-1);
-  GetExitCodeProcess(process.hProcess, &code);
-  return code;
+  if (!wine_test::RegistryKeyExists(HKEY_LOCAL_MACHINE, kClassServerKey, view)) return L"";
+  return wine_test::RegistryString(HKEY_LOCAL_MACHINE, kClassServerKey, nullptr, view).value_or(L"?");
 }
 
 bool Exists(const fs::path& path) {
@@ -141,7 +98,7 @@ class RepairWow64 : public testing::TestWithParam<RepairTarget> {
     for (const wchar_t* folder : {L"system32", L"syswow64"}) {
       const fs::path real = RealSystemFolder(folder) / L"Tesvar.OCX";
       if (!Exists(real)) continue;
-      RunAndWait(L"regsvr32.exe /s /u \"" + real.wstring() + L"\"");
+      wine_test::RunToEnd(L"regsvr32.exe /s /u " + wine_test::Quoted(real.native()));
       std::error_code ignored;
       fs::remove(real, ignored);
     }
@@ -149,7 +106,7 @@ class RepairWow64 : public testing::TestWithParam<RepairTarget> {
 
   Landing Repair(RepairTarget target) {
     ConfirmingPrompter prompter;
-    ScratchApplication platform(Path16(app.path()));
+    ScratchPlatform platform(Path16(app.path()));
     if (ConfirmRepair(prompter)) RunRepair(target, prompter, platform);
     Landing seen{Exists(L"C:\\WINDOWS\\System32\\Tesvar.OCX"),
                  Exists(L"C:\\WINDOWS\\SysWOW64\\Tesvar.OCX"),
@@ -206,11 +163,8 @@ INSTANTIATE_TEST_SUITE_P(Targets, RepairWow64, testing::Values(RepairTarget::Sys
 }  // namespace repair
 
 int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s Tesvar.ocx [gtest options]\n", argv[0]);
-    return 64;
-  }
-  repair::g_ocx = argv[1];
+  const auto ocx = wine_test::InitWithFileUnderTest(&argc, argv, "Tesvar.ocx");
+  if (!ocx) return 64;
+  repair::g_ocx = *ocx;
   return RUN_ALL_TESTS();
 }

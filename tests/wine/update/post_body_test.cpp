@@ -6,16 +6,16 @@
 
 #include <chrono>
 
-#include "service_client.h"
 #include "text/codepage.h"
 #include "update/encode_body.h"
+#include "wine/support/version_service.h"
 
 namespace {
 
 using nlohmann::json;
 using update::PostBody;
 using update::PostBodyWith;
-using update_test::VersionService;
+using wine_test::VersionService;
 using Clock = std::chrono::steady_clock;
 
 class PostBodyTest : public testing::Test {
@@ -88,8 +88,7 @@ TEST_F(PostBodyTest, AnUnreachablePortGivesNoText) {
   int size = sizeof address;
   ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&address), size), 0);
   ASSERT_EQ(getsockname(s, reinterpret_cast<sockaddr*>(&address), &size), 0);
-  std::u16string url = u"http://127.0.0.1:";
-  for (char c : std::to_string(ntohs(address.sin_port)) + "/index.php/Index/soft_version") url.push_back(c);
+  const std::u16string url = wine_test::LoopbackUrl(ntohs(address.sin_port));
 
   // Windows completes a failed request with readyState 4; Wine's request object never
   // completes it, and only the bound ends the wait. A short bound keeps the test quick.

@@ -6,18 +6,21 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <thread>
 
-#include "service_client.h"
-#include "text/codepage.h"
+#include "support/temp_dir.h"
 #include "update/update_win32_binding.h"
+#include "wine/support/files.h"
+#include "wine/support/process.h"
+#include "wine/support/program.h"
+#include "wine/support/ui.h"
+#include "wine/support/version_service.h"
 
 namespace {
 
-using update_test::VersionService;
+using namespace std::chrono_literals;
+using wine_test::MessageBoxSeen;
+using wine_test::VersionService;
 
 // The real platform, with the version endpoint's host replaced by the loopback service.
 class LoopbackPlatform final : public update::CheckPlatform {
@@ -49,59 +52,6 @@ class RecordingWindow final : public update::CheckWindow {
   std::vector<std::string> calls;
 };
 
-// Answers the message boxes of one thread from another thread, as a user would, and
-// notes what they showed.
-class BoxAnswerer {
- public:
-  BoxAnswerer(DWORD thread, int button) : thread_(thread), button_(button), worker_([this] { Run(); }) {}
-  ~BoxAnswerer() {
-    stop_ = true;
-    worker_.join();
-  }
-  struct Box {
-    std::wstring title, text;
-    bool ok, yes, no;
-  };
-  std::vector<Box> boxes;
-
- private:
-  static BOOL CALLBACK Find(HWND hwnd, LPARAM found) {
-    wchar_t name[16];
-    if (GetClassNameW(hwnd, name, 16) && std::wstring_view(name) == L"#32770" && IsWindowVisible(hwnd)) {
-      *reinterpret_cast<HWND*>(found) = hwnd;
-      return FALSE;
-    }
-    return TRUE;
-  }
-  void Run() {
-    while (!stop_) {
-      HWND box = nullptr;
-      EnumThreadWindows(thread_, Find, reinterpret_cast<LPARAM>(&box));
-      if (!box) {
-        Sleep(20);
-        continue;
-      }
-      Box seen;
-      wchar_t buffer[512];
-      GetWindowTextW(box, buffer, 512);
-      seen.title = buffer;
-      GetDlgItemTextW(box, 0xFFFF, buffer, 512);
-      seen.text = buffer;
-      seen.ok = GetDlgItem(box, IDOK) != nullptr;
-      seen.yes = GetDlgItem(box, IDYES) != nullptr;
-      seen.no = GetDlgItem(box, IDNO) != nullptr;
-      boxes.push_back(seen);
-      const int button = seen.ok ? IDOK : button_;
-      PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
-      while (!stop_ && IsWindow(box) && IsWindowVisible(box)) Sleep(20);
-    }
-  }
-  DWORD thread_;
-  int button_;
-  std::atomic<bool> stop_{false};
-  std::thread worker_;
-};
-
 class VersionCheckOnWine : public testing::Test {
  protected:
   // The main window that owns the message boxes.
@@ -114,30 +64,21 @@ class VersionCheckOnWine : public testing::Test {
   void SetUp() override {
     ASSERT_NE(owner, nullptr);
     ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    record = std::filesystem::path(temp) / L"update_explorer_standin.txt";
-    std::filesystem::remove(record);
     SetEnvironmentVariableW(L"EXPLORER_STANDIN_RECORD", record.c_str());
   }
-  void TearDown() override {
-    std::filesystem::remove(record);
-    CoUninitialize();
-  }
+  void TearDown() override { CoUninitialize(); }
 
   // Runs one check against `reply`, answering an offer with `button`.
-  void Check(const std::string& reply, int button, int status = 200) {
-    CheckAgainst({{"status", status}, {"body", reply}}, button);
-  }
+  void Check(const std::string& reply, int button) { CheckAgainst({{"status", 200}, {"body", reply}}, button); }
   // The check against the service answering as `scenario` says (see version_service.py).
   void CheckAgainst(const nlohmann::json& scenario, int button) {
     service.Script(scenario);
     LoopbackPlatform platform(owner);
     update::VersionCheck check(platform, window);
     {
-      BoxAnswerer answerer(GetCurrentThreadId(), button);
+      wine_test::BoxAnswerer answerer(wine_test::OfThread(GetCurrentThreadId()), button);
       check.Tick();
-      boxes = answerer.boxes;
+      boxes = answerer.Seen();
     }
     ASSERT_EQ(platform.urls, std::vector<std::u16string>{std::u16string(update::kVersionEndpoint)});
     const auto requests = service.Requests();
@@ -146,32 +87,33 @@ class VersionCheckOnWine : public testing::Test {
     EXPECT_EQ(requests[0]["path"], "/index.php/Index/soft_version");
   }
 
-  // A check against the scenario ends with the failure notice alone, then FinishCheck
-  // and the timer switched off; nothing is started.
+  // A check against the scenario ends with the failure notice alone (one OK button),
+  // then FinishCheck and the timer switched off; nothing is started.
   void ExpectNoticeAgainst(const nlohmann::json& scenario) {
     window.calls.clear();
     CheckAgainst(scenario, IDYES);
     ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, L"提示");
     EXPECT_EQ(boxes[0].text, L"检测失败,请先使用当前版本");
+    EXPECT_TRUE(boxes[0].ok);
+    EXPECT_FALSE(boxes[0].yes);
     EXPECT_EQ(window.calls, (std::vector<std::string>{"finish", "timer off"}));
     EXPECT_FALSE(std::filesystem::exists(record));
   }
 
   // The explorer.exe stand-in's record: command line and window state.
-  std::vector<std::string> Started() {
-    for (int i = 0; i < 500 && !std::filesystem::exists(record); ++i) Sleep(20);
+  std::vector<std::wstring> Started() {
+    wine_test::WaitUntil([&] { return std::filesystem::exists(record); }, 10s);
     Sleep(100);
-    std::vector<std::string> lines;
-    std::ifstream in(record);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+    return wine_test::Utf8Lines(record);
   }
 
   const VersionService& service = VersionService::Get();
   static inline HWND owner = nullptr;
-  std::filesystem::path record;
+  testing_support::TempDir records;
+  const std::filesystem::path record = records.path() / L"explorer.txt";
   RecordingWindow window;
-  std::vector<BoxAnswerer::Box> boxes;
+  std::vector<MessageBoxSeen> boxes;
 };
 
 TEST_F(VersionCheckOnWine, UpToDateShowsNothing) {
@@ -191,14 +133,7 @@ TEST_F(VersionCheckOnWine, FailuresShowTheNoticeAndGoOn) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reply);
-    window.calls.clear();
-    Check(c.reply, IDYES, c.status);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, L"提示");
-    EXPECT_EQ(boxes[0].text, L"检测失败,请先使用当前版本");
-    EXPECT_TRUE(boxes[0].ok);
-    EXPECT_FALSE(boxes[0].yes);
-    EXPECT_EQ(window.calls, (std::vector<std::string>{"finish", "timer off"}));
+    ExpectNoticeAgainst({{"status", c.status}, {"body", c.reply}});
   }
 }
 
@@ -236,8 +171,8 @@ TEST_F(VersionCheckOnWine, YesOpensTheDownloadPageMinimizedAndEnds) {
   EXPECT_EQ(window.calls, std::vector<std::string>{"end"});
   const auto started = Started();
   ASSERT_EQ(started.size(), 2u);
-  EXPECT_EQ(text::FromUtf8(started[0]), u"explorer.exe \"" + std::u16string(update::kDownloadPageBase) + u"soft-42\"");
-  EXPECT_EQ(started[1], std::to_string(SW_SHOWMINIMIZED));
+  EXPECT_EQ(started[0], wine_test::Wide(u"explorer.exe \"" + std::u16string(update::kDownloadPageBase) + u"soft-42\""));
+  EXPECT_EQ(started[1], std::to_wstring(SW_SHOWMINIMIZED));
 }
 
 TEST_F(VersionCheckOnWine, NoToAMandatoryUpdateEnds) {

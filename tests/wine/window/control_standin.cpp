@@ -6,6 +6,10 @@
 
 #include <string>
 
+#include "win32/module.h"
+#include "wine/support/files.h"
+#include "wine/support/program.h"
+
 namespace {
 HMODULE module = nullptr;
 }
@@ -16,23 +20,11 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-  wchar_t record[MAX_PATH];
-  const DWORD recordLength = GetEnvironmentVariableW(L"CONTROL_STANDIN_RECORD", record, MAX_PATH);
-  if (recordLength == 0 || recordLength >= MAX_PATH) return E_FAIL;
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(module, self, MAX_PATH);
-  std::wstring name(self, n);
-  name = name.substr(name.find_last_of(L"\\/") + 1) + L"\n";
-  char line[MAX_PATH * 3];
-  const int size = WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), line, sizeof line,
-                                       nullptr, nullptr);
-  HANDLE file = CreateFileW(record, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return E_FAIL;
-  DWORD written = 0;
-  const BOOL ok = WriteFile(file, line, static_cast<DWORD>(size), &written, nullptr);
-  CloseHandle(file);
-  return ok ? S_OK : E_FAIL;
+  const auto record = wine_test::EnvironmentVariable(L"CONTROL_STANDIN_RECORD");
+  std::u16string self;
+  if (!record || FAILED(win::GetModulePath(module, self))) return E_FAIL;
+  const std::wstring name = wine_test::Wide(self.substr(self.find_last_of(u"\\/") + 1)) + L"\n";
+  return wine_test::AppendUtf8(*record, name) ? S_OK : E_FAIL;
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return S_OK; }

@@ -5,51 +5,19 @@
 // reads and answers the message boxes the tool shows.
 #include <windows.h>
 
-#include <chrono>
 #include <filesystem>
-#include <functional>
 #include <optional>
-#include <string>
-#include <vector>
-#include <cstdint>
+
+#include "wine/support/process.h"
+#include "wine/support/ui.h"
 
 namespace window_test {
 
-using namespace std::chrono_literals;
-using Milliseconds = std::chrono::milliseconds;
-
-// A message box (dialog class #32770) of the tool.
-struct MessageBoxSeen {
-  HWND hwnd = nullptr;
-  std::wstring title;
-  std::wstring text;
-  bool ok = false, yes = false, no = false, cancel = false;  // its buttons
-};
-
-// Polls `condition` every 20 ms until it holds or `timeout` passes.
-bool WaitUntil(const std::function<bool()>& condition, Milliseconds timeout);
-
-std::wstring WindowText(HWND window);
-// The window's rectangle in the client coordinates of its parent (or of the screen
-// for a top-level window).
-RECT RectInParent(HWND window);
-
-// The screen's pixels in a rectangle (screen coordinates), as the display shows them:
-// read back from the screen, not drawn again by the window.
-class Screenshot {
- public:
-  static Screenshot Of(const RECT& area);
-  // The colour at screen point (x, y) inside the area.
-  COLORREF At(int x, int y) const;
-
- private:
-  RECT area_{};
-  std::vector<std::uint32_t> pixels_;  // 0x00RRGGBB, top-down rows
-};
+using namespace wine_test;
 
 class MendoraProcess {
  public:
-  // Starts `exe` with the driver's environment and waits until Form1 is visible.
+  // Starts `exe` in its folder and waits until Form1 is visible.
   explicit MendoraProcess(const std::filesystem::path& exe);
   MendoraProcess(const MendoraProcess&) = delete;
   MendoraProcess& operator=(const MendoraProcess&) = delete;
@@ -73,11 +41,11 @@ class MendoraProcess {
 
   bool WaitForExit(Milliseconds timeout) const;
   bool Running() const { return !WaitForExit(0ms); }
-  DWORD ExitCode() const;
+  // The exit code once the process has ended within `timeout`; nothing while it runs.
+  std::optional<DWORD> ExitCodeWithin(Milliseconds timeout) const;
 
  private:
-  HANDLE process_ = nullptr;
-  DWORD pid_ = 0;
+  StartedProgram started_;
   HWND form_ = nullptr;
 };
 

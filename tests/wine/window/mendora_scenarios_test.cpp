@@ -12,56 +12,28 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "mendora_driver.h"
-#include "service_client.h"
 #include "skin/she_format.h"
+#include "support/temp_dir.h"
+#include "win32/screen.h"
 #include "window/form1_ids.h"
 #include "window/form_layout.h"
 #include "window/menu_commands.h"
-#include "win32/screen.h"
+#include "wine/support/files.h"
+#include "wine/support/program.h"
+#include "wine/support/version_service.h"
 
 namespace window_test {
 namespace {
 
 namespace fs = std::filesystem;
 namespace ids = window::ids;
-using update_test::VersionService;
-
-fs::path ProgramFolder() {
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return fs::path(std::wstring(self, n)).parent_path();
-}
-
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::vector<std::wstring> ReadLines(const fs::path& path) {
-  const std::string bytes = ReadBytes(path);
-  std::vector<std::wstring> lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    const std::size_t end = std::min(bytes.find('\n', start), bytes.size());
-    const std::string line = bytes.substr(start, end - start);
-    std::wstring wide(line.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), wide.data(), static_cast<int>(wide.size()))));
-    lines.push_back(wide);
-    start = end + 1;
-  }
-  return lines;
-}
-
-std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+using testing_support::TempDir;
 
 nlohmann::json Reply(const std::string& result, const std::string& version, const std::string& sid,
                      const std::string& must) {
@@ -70,7 +42,6 @@ nlohmann::json Reply(const std::string& result, const std::string& version, cons
 }
 
 const nlohmann::json kUpToDate = Reply("1", "2.0.0", "7", "0");
-
 
 // The distinct component files, as the System32 table's destinations spell them.
 const wchar_t* const kComponents[] = {L"image.ocx",    L"gif.ocx",    L"EFMTIcn.ocx",  L"COMDLG32.OCX",
@@ -84,11 +55,8 @@ const std::map<std::wstring, int> kRegistered = {
 class Mendora : public testing::Test {
  protected:
   void SetUp() override {
-    records_ = ProgramFolder() / "records";
-    fs::remove_all(records_);
-    fs::create_directories(records_);
-    SetEnvironmentVariableW(L"EXPLORER_STANDIN_RECORD", (records_ / "explorer.log").c_str());
-    SetEnvironmentVariableW(L"CONTROL_STANDIN_RECORD", (records_ / "registrations.log").c_str());
+    SetEnvironmentVariableW(L"EXPLORER_STANDIN_RECORD", (records_.path() / "explorer.log").c_str());
+    SetEnvironmentVariableW(L"CONTROL_STANDIN_RECORD", (records_.path() / "registrations.log").c_str());
     fs::remove_all(app() / "ocx");
     fs::create_directories(app() / "ocx");
     RemoveComponentsFromSystemFolder();
@@ -97,6 +65,11 @@ class Mendora : public testing::Test {
   void TearDown() override { RemoveComponentsFromSystemFolder(); }
 
   static fs::path app() { return ProgramFolder() / "app"; }
+  // Mendora.exe copied alone into `folder`: no skin library, no skin file beside it.
+  static fs::path AloneIn(const TempDir& folder) {
+    fs::copy_file(app() / "Mendora.exe", folder.path() / "Mendora.exe");
+    return folder.path() / "Mendora.exe";
+  }
   static fs::path systemFolder() {
     wchar_t folder[MAX_PATH];
     const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
@@ -118,8 +91,7 @@ class Mendora : public testing::Test {
       fs::path source = standin;
       if (name == L"Tesvar.OCX" && fs::exists(tesvar)) source = tesvar;
       if (name == L"SkinH_VB6.dll") source = app() / "SkinH_VB6.dll";
-      std::ofstream(app() / "ocx" / file, std::ios::binary)
-          << ReadBytes(source) << "tail of " << fs::path(file).string();
+      WriteBytes(app() / "ocx" / file, ReadBytes(source).value_or("") + "tail of " + fs::path(file).string());
     }
   }
 
@@ -129,10 +101,10 @@ class Mendora : public testing::Test {
     EXPECT_FALSE(IsWindowVisible(mendora.Control(ids::kLabel2)));
   }
 
-  std::vector<std::wstring> ExplorerRecords() const { return ReadLines(records_ / "explorer.log"); }
-  std::vector<std::wstring> Registrations() const { return ReadLines(records_ / "registrations.log"); }
+  std::vector<std::wstring> ExplorerRecords() const { return Utf8Lines(records_.path() / "explorer.log"); }
+  std::vector<std::wstring> Registrations() const { return Utf8Lines(records_.path() / "registrations.log"); }
 
-  fs::path records_;
+  TempDir records_;
 };
 
 // --- The window after start-up ---------------------------------------------------
@@ -170,10 +142,9 @@ TEST_F(Mendora, StartUpShowsTheCaptionTheControlsAndTheirInitialStates) {
     SCOPED_TRACE(item.id);
     const HWND control = GetDlgItem(item.container == window::Container::kWindow ? form : frame1, item.id);
     ASSERT_NE(control, nullptr);
-    wchar_t className[32] = {};
-    GetClassNameW(control, className, 32);
+    const std::wstring className = ClassName(control);
     const bool isButton = item.kind != window::ControlKind::kLabel;
-    EXPECT_EQ(_wcsicmp(className, isButton ? L"Button" : L"Static"), 0) << className;
+    EXPECT_EQ(_wcsicmp(className.c_str(), isButton ? L"Button" : L"Static"), 0) << className;
     EXPECT_EQ(WindowText(control), Wide(item.caption));
     const window::PixelRect want = window::ToPixels(item.rect, dpi);
     const RECT got = RectInParent(control);
@@ -265,22 +236,19 @@ TEST_F(Mendora, ShowsTheHandPointerOverItsButtonsAndTheCopyrightLine) {
 
 TEST_F(Mendora, StartsWithoutTheSkinLibraryAndWithoutTheSkinFile) {
   // D7: the skin library is one of the components the tool repairs.
-  const fs::path bare = ProgramFolder() / "bare";
-  fs::remove_all(bare);
-  fs::create_directories(bare);
-  fs::copy_file(app() / "Mendora.exe", bare / "Mendora.exe");
+  const TempDir bare;
+  const fs::path alone = AloneIn(bare);
   {
-    MendoraProcess mendora(bare / "Mendora.exe");
+    MendoraProcess mendora(alone);
     EXPECT_EQ(WindowText(mendora.form()), L"Kestrova软件修复器 V2.0.0");
     WaitReady(mendora);
   }
-  fs::copy_file(app() / "SkinH_VB6.dll", bare / "SkinH_VB6.dll");
+  fs::copy_file(app() / "SkinH_VB6.dll", bare.path() / "SkinH_VB6.dll");
   {
-    MendoraProcess mendora(bare / "Mendora.exe");
+    MendoraProcess mendora(alone);
     EXPECT_EQ(WindowText(mendora.form()), L"Kestrova软件修复器 V2.0.0");
     WaitReady(mendora);
   }
-  fs::remove_all(bare);
 }
 
 // --- What the user sees ------------------------------------------------------------
@@ -296,7 +264,7 @@ struct StatusArea {
 StatusArea LookAtStatusArea(const MendoraProcess& mendora, const RECT& label) {
   RECT frame{};
   GetWindowRect(mendora.Control(ids::kFrame1), &frame);
-  const Screenshot shot = Screenshot::Of(frame);
+  const Canvas shot(frame);
   StatusArea seen;
   seen.background = shot.At(frame.left + (label.left - frame.left) / 4, (label.top + label.bottom) / 2);
   for (int y = label.top; y < label.bottom; ++y)
@@ -306,19 +274,15 @@ StatusArea LookAtStatusArea(const MendoraProcess& mendora, const RECT& label) {
 
 // D15: hiding Label2 after the check leaves no trace of its text, skinned or not.
 TEST_F(Mendora, AfterTheCheckTheStatusTextIsGoneFromTheScreen) {
-  const std::string skinFile = ReadBytes(app() / "1.she");
-  const auto skin = skin::ParseSkin(skinFile);
+  const auto skin = skin::ParseSkin(ReadBytes(app() / "1.she").value_or(""));
   ASSERT_TRUE(skin);
-  const fs::path bare = ProgramFolder() / "bare";
-  fs::remove_all(bare);
-  fs::create_directories(bare);
-  fs::copy_file(app() / "Mendora.exe", bare / "Mendora.exe");
+  const TempDir bare;
   const struct {
     fs::path exe;
     COLORREF background;
   } cases[] = {
       {app() / "Mendora.exe", RGB(skin->window.red, skin->window.green, skin->window.blue)},
-      {bare / "Mendora.exe", GetSysColor(COLOR_BTNFACE)},
+      {AloneIn(bare), GetSysColor(COLOR_BTNFACE)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.exe.string());
@@ -336,17 +300,19 @@ TEST_F(Mendora, AfterTheCheckTheStatusTextIsGoneFromTheScreen) {
         << seen.differing << " pixels of the status text are left";
     EXPECT_EQ(seen.background, c.background);
   }
-  fs::remove_all(bare);
 }
 
 // --- The version check ---------------------------------------------------------------
 
-struct UpToDate {
+// A run of the tool against the service answering as `scenario` says.
+struct Scenario {
   const char* name;
   nlohmann::json scenario;
 };
+class MendoraAgainst : public Mendora, public testing::WithParamInterface<Scenario> {};
+std::string NameOf(const testing::TestParamInfo<Scenario>& info) { return info.param.name; }
 
-class MendoraUpToDate : public Mendora, public testing::WithParamInterface<UpToDate> {};
+using MendoraUpToDate = MendoraAgainst;
 
 // D4: a reply that offers no update is judged on result and version alone.
 TEST_P(MendoraUpToDate, ShowsNothingAndAsksOnce) {
@@ -361,16 +327,11 @@ TEST_P(MendoraUpToDate, ShowsNothingAndAsksOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, MendoraUpToDate,
-                         testing::Values(UpToDate{"Plain", kUpToDate}, UpToDate{"EmptySid", Reply("1", "2.0.0", "", "0")}),
-                         [](const testing::TestParamInfo<UpToDate>& info) { return std::string(info.param.name); });
+                         testing::Values(Scenario{"Plain", kUpToDate}, Scenario{"EmptySid", Reply("1", "2.0.0", "", "0")}),
+                         NameOf);
 
 // A failed check (D2) never locks the tool: the notice, then "ready".
-struct FailedCheck {
-  const char* name;
-  nlohmann::json scenario;
-};
-
-class MendoraFailedCheck : public Mendora, public testing::WithParamInterface<FailedCheck> {};
+using MendoraFailedCheck = MendoraAgainst;
 
 TEST_P(MendoraFailedCheck, ShowsTheFailureNoticeThenEnablesTheRepair) {
   VersionService::Get().Script(GetParam().scenario);
@@ -392,10 +353,9 @@ TEST_P(MendoraFailedCheck, ShowsTheFailureNoticeThenEnablesTheRepair) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, MendoraFailedCheck,
-    testing::Values(FailedCheck{"ResultZero", Reply("0", "2.0.0", "7", "0")},
-                    FailedCheck{"ServiceUnreachable", {{"close", true}}},
-                    FailedCheck{"MalformedReply", {{"body", "<html>busy</html>"}}}),
-    [](const testing::TestParamInfo<FailedCheck>& info) { return std::string(info.param.name); });
+    testing::Values(Scenario{"ResultZero", Reply("0", "2.0.0", "7", "0")}, Scenario{"ServiceUnreachable", {{"close", true}}},
+                    Scenario{"MalformedReply", {{"body", "<html>busy</html>"}}}),
+    NameOf);
 
 TEST_F(Mendora, NewerVersionDeclinedWhenOptionalGoesOn) {
   VersionService::Get().Script(Reply("1", "2.1.0", "42", "0"));
@@ -418,8 +378,7 @@ TEST_F(Mendora, NewerVersionDeclinedWhenMandatoryEndsTheProgram) {
   const auto box = mendora.WaitForMessageBox(30s);
   ASSERT_TRUE(box);
   mendora.Answer(*box, IDNO);
-  EXPECT_TRUE(mendora.WaitForExit(10s));
-  EXPECT_EQ(mendora.ExitCode(), 0u);
+  EXPECT_EQ(mendora.ExitCodeWithin(10s), 0u);
   EXPECT_TRUE(ExplorerRecords().empty());
 }
 
@@ -556,8 +515,7 @@ TEST_F(Mendora, ExitFromTheMenuEndsTheProgram) {
   MendoraProcess mendora(app() / "Mendora.exe");
   WaitReady(mendora);
   mendora.ChooseMenu(ids::kMenuEndd);
-  EXPECT_TRUE(mendora.WaitForExit(10s));
-  EXPECT_EQ(mendora.ExitCode(), 0u);
+  EXPECT_EQ(mendora.ExitCodeWithin(10s), 0u);
 }
 
 TEST_F(Mendora, ExitBeforeTheFirstTickEndsTheProgramWithoutAChecking) {
@@ -565,8 +523,7 @@ TEST_F(Mendora, ExitBeforeTheFirstTickEndsTheProgramWithoutAChecking) {
   VersionService::Get().Script(Reply("0", "2.0.0", "7", "0"));
   MendoraProcess mendora(app() / "Mendora.exe");
   mendora.ChooseMenu(ids::kMenuEndd);
-  EXPECT_TRUE(mendora.WaitForExit(10s));
-  EXPECT_EQ(mendora.ExitCode(), 0u);
+  EXPECT_EQ(mendora.ExitCodeWithin(10s), 0u);
   std::this_thread::sleep_for(500ms);
   EXPECT_TRUE(VersionService::Get().Requests().empty());
 }
@@ -575,8 +532,7 @@ TEST_F(Mendora, TheCloseButtonEndsTheProgram) {
   MendoraProcess mendora(app() / "Mendora.exe");
   WaitReady(mendora);
   PostMessageW(mendora.form(), WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_TRUE(mendora.WaitForExit(10s));
-  EXPECT_EQ(mendora.ExitCode(), 0u);
+  EXPECT_EQ(mendora.ExitCodeWithin(10s), 0u);
 }
 
 }  // namespace

@@ -9,44 +9,32 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 
 #include "mendora_driver.h"
-#include "text_fit.h"
+#include "win32/raii.h"
 #include "window/form1_ids.h"
 #include "window/form_layout.h"
+#include "wine/support/program.h"
+#include "wine/support/text_fit.h"
 
 namespace window_test {
 namespace {
-
-namespace fs = std::filesystem;
-namespace ids = window::ids;
-
-fs::path ProgramFolder() {
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return fs::path(std::wstring(self, n)).parent_path();
-}
 
 struct Fonts {
   explicit Fonts(int dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    standard = CreateFontIndirectW(&metrics.lfMessageFont);
+    standard.reset(CreateFontIndirectW(&metrics.lfMessageFont));
     LOGFONTW a{};
     a.lfHeight = window::FontHeightForPoints(window::kFontATenthsOfPoint, dpi);
     a.lfWeight = window::kFontAWeight;
     a.lfCharSet = static_cast<BYTE>(window::kFontACharSet);
     std::copy(window::kFontAFace.begin(), window::kFontAFace.end(), a.lfFaceName);
-    fontA = CreateFontIndirectW(&a);
+    fontA.reset(CreateFontIndirectW(&a));
   }
-  ~Fonts() {
-    DeleteObject(standard);
-    DeleteObject(fontA);
-  }
-  HFONT standard, fontA;
+  win::unique_hfont standard, fontA;
 };
 
 TEST(Form1, EveryTextIsWhollyVisible) {
@@ -65,8 +53,8 @@ TEST(Form1, EveryTextIsWhollyVisible) {
     ASSERT_TRUE(control);
     RECT area{};
     GetClientRect(control, &area);
-    const std::wstring caption(item.caption.begin(), item.caption.end());
-    const HFONT font = item.fontA ? fonts.fontA : fonts.standard;
+    const std::wstring caption = Wide(item.caption);
+    const HFONT font = item.fontA ? fonts.fontA.get() : fonts.standard.get();
     const LONG style = GetWindowLongW(control, GWL_STYLE);
     RECT text{};
     switch (item.kind) {
@@ -90,9 +78,7 @@ TEST(Form1, EveryTextIsWhollyVisible) {
     EXPECT_LE(text.right, area.right) << "text " << text.right - text.left << " wide";
     EXPECT_LE(text.bottom, area.bottom) << "text " << text.bottom - text.top << " high";
     // The control itself lies within the window's client area.
-    RECT onForm{};
-    GetWindowRect(control, &onForm);
-    MapWindowPoints(nullptr, mendora.form(), reinterpret_cast<POINT*>(&onForm), 2);
+    const RECT onForm = RectRelativeTo(control, mendora.form());
     RECT inside{};
     IntersectRect(&inside, &onForm, &client);
     EXPECT_TRUE(EqualRect(&inside, &onForm));

@@ -6,37 +6,28 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
+
+#include "support/temp_dir.h"
+#include "text/codepage.h"
+#include "wine/support/files.h"
+#include "wine/support/program.h"
+#include "wine/support/ui.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using AttachEx = int(WINAPI*)(const char*, const char*);
 
-fs::path ProgramFolder() {
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return fs::path(std::wstring(self, n)).parent_path();
-}
-
 class Skin : public testing::Test {
  protected:
   void SetUp() override {
-    library_ = LoadLibraryW((ProgramFolder() / "app" / "SkinH_VB6.dll").c_str());
+    library_ = LoadLibraryW((wine_test::ProgramFolder() / "app" / "SkinH_VB6.dll").c_str());
     ASSERT_NE(library_, nullptr);
     attach_ = reinterpret_cast<AttachEx>(reinterpret_cast<void*>(GetProcAddress(library_, "SkinH_AttachEx")));
     ASSERT_NE(attach_, nullptr);
-    folder_ = ProgramFolder() / "skin-test";
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  std::string Write(const std::string& name, const std::string& bytes) {
-    std::ofstream(folder_ / name, std::ios::binary) << bytes;
-    return (folder_ / name).string();
   }
 
   // Runs `body` on a new thread, with a top-level window and a label on it.
@@ -62,15 +53,15 @@ class Skin : public testing::Test {
     return {logBrush.lbColor, text};
   }
 
+  testing_support::TempDir dir_;
   HMODULE library_ = nullptr;
   AttachEx attach_ = nullptr;
-  fs::path folder_;
 };
 
 constexpr char kSkin[] = "window = #102030\ntext = #405060\nfield = #708090\n";
 
 TEST_F(Skin, AttachedSkinColoursTheThreadsWindowsAndLaterOnes) {
-  const std::string file = Write("1.she", kSkin);
+  const std::string file = dir_.Write("1.she", kSkin);
   OnOwnThread([&](HWND form, HWND label) {
     EXPECT_EQ(attach_(file.c_str(), ""), 1);
     EXPECT_EQ(ColoursFor(form, WM_CTLCOLORSTATIC, label), std::make_pair(RGB(0x10, 0x20, 0x30), RGB(0x40, 0x50, 0x60)));
@@ -85,30 +76,22 @@ TEST_F(Skin, AttachedSkinColoursTheThreadsWindowsAndLaterOnes) {
 // D15: a container on a skinned window paints its background in the skin's colour, so
 // that what a hidden control uncovers shows the skin.
 TEST_F(Skin, ContainersPaintTheirBackgroundInTheSkinsColour) {
-  const std::string file = Write("1.she", kSkin);
+  const std::string file = dir_.Write("1.she", kSkin);
   OnOwnThread([&](HWND form, HWND) {
     HWND frame = CreateWindowW(L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 0, 30, 100, 60, form, nullptr,
                                nullptr, nullptr);
     CreateWindowW(L"STATIC", L"inside", WS_CHILD | WS_VISIBLE, 10, 20, 50, 20, frame, nullptr, nullptr, nullptr);
     EXPECT_EQ(attach_(file.c_str(), ""), 1);
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 100, 60);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    RECT all{0, 0, 100, 60};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    EXPECT_NE(SendMessageW(frame, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 0);
-    EXPECT_EQ(GetPixel(dc, 50, 30), RGB(0x10, 0x20, 0x30));
-    EXPECT_EQ(GetPixel(dc, 99, 59), RGB(0x10, 0x20, 0x30));
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
+    wine_test::Canvas canvas(100, 60);
+    canvas.Fill(BLACK_BRUSH);
+    EXPECT_NE(SendMessageW(frame, WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.dc()), 0), 0);
+    EXPECT_EQ(canvas.At(50, 30), RGB(0x10, 0x20, 0x30));
+    EXPECT_EQ(canvas.At(99, 59), RGB(0x10, 0x20, 0x30));
   });
 }
 
 TEST_F(Skin, AnotherThreadsWindowsKeepTheirLook) {
-  const std::string file = Write("1.she", kSkin);
+  const std::string file = dir_.Write("1.she", kSkin);
   OnOwnThread([&](HWND, HWND) { EXPECT_EQ(attach_(file.c_str(), ""), 1); });
   OnOwnThread([&](HWND form, HWND label) {
     EXPECT_NE(ColoursFor(form, WM_CTLCOLORSTATIC, label).first, RGB(0x10, 0x20, 0x30));
@@ -117,10 +100,10 @@ TEST_F(Skin, AnotherThreadsWindowsKeepTheirLook) {
 
 TEST_F(Skin, MissingOrUnsuitableSkinFileReturnsZeroAndChangesNothing) {
   const std::string cases[] = {
-      (folder_ / "absent.she").string(),
-      Write("half.she", "window = #102030\n"),
-      Write("binary.she", std::string("MZ\x90\0\3\0", 6)),
-      folder_.string(),  // a folder, not a file
+      (dir_.path() / "absent.she").string(),
+      dir_.Write("half.she", "window = #102030\n"),
+      dir_.Write("binary.she", std::string("MZ\x90\0\3\0", 6)),
+      dir_.path().string(),  // a folder, not a file
   };
   for (const std::string& file : cases) {
     SCOPED_TRACE(file);
@@ -135,12 +118,11 @@ TEST_F(Skin, MissingOrUnsuitableSkinFileReturnsZeroAndChangesNothing) {
 
 TEST_F(Skin, TakesItsPathInTheAnsiCodePage) {
   // The application folder may have a Chinese name: 936 bytes reach the library.
-  const fs::path chinese = folder_ / L"修复器";
+  const fs::path chinese = dir_.path() / L"修复器";
   fs::create_directories(chinese);
-  std::ofstream(chinese / "1.she", std::ios::binary) << kSkin;
-  char path[MAX_PATH * 2] = {};
-  WideCharToMultiByte(CP_ACP, 0, (chinese.wstring() + L"/1.she").c_str(), -1, path, sizeof path, nullptr, nullptr);
-  OnOwnThread([&](HWND, HWND) { EXPECT_EQ(attach_(path, ""), 1); });
+  wine_test::WriteBytes(chinese / "1.she", kSkin);
+  const std::string path = text::ToAnsi(wine_test::Path16(chinese.wstring() + L"/1.she"));
+  OnOwnThread([&](HWND, HWND) { EXPECT_EQ(attach_(path.c_str(), ""), 1); });
 }
 
 }  // namespace

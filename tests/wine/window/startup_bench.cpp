@@ -16,51 +16,35 @@
 #include <string>
 #include <vector>
 
+#include "wine/support/process.h"
+#include "wine/support/program.h"
+#include "wine/support/ui.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-struct Search {
-  DWORD pid;
-  bool found = false;
-};
-
-BOOL CALLBACK FindVisible(HWND window, LPARAM lParam) {
-  auto& search = *reinterpret_cast<Search*>(lParam);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (pid == search.pid && IsWindowVisible(window) && GetWindowTextLengthW(window) > 0) {
-    search.found = true;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 // Milliseconds from CreateProcessW to the first visible window; negative on failure.
 double TimeToWindow(const fs::path& exe) {
-  std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
   const auto begin = Clock::now();
-  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      exe.parent_path().c_str(), &startup, &started))
-    return -1;
-  Search search{started.dwProcessId};
+  wine_test::StartedProgram started;
+  if (wine_test::StartInItsFolder(exe, started) != ERROR_SUCCESS) return -1;
+  const auto hasWindow = [&](HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid == started.id && GetWindowTextLengthW(window) > 0;
+  };
   double elapsed = -1;
   while (Clock::now() - begin < std::chrono::seconds(30)) {
-    EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&search));
-    if (search.found) {
+    if (wine_test::FindVisibleWindow(hasWindow)) {
       elapsed = std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
       break;
     }
-    if (WaitForSingleObject(started.hProcess, 1) == WAIT_OBJECT_0) break;
+    if (WaitForSingleObject(started.process.get(), 1) == WAIT_OBJECT_0) break;
   }
-  TerminateProcess(started.hProcess, 0);
-  WaitForSingleObject(started.hProcess, 10000);
-  CloseHandle(started.hThread);
-  CloseHandle(started.hProcess);
+  TerminateProcess(started.process.get(), 0);
+  WaitForSingleObject(started.process.get(), 10000);
   return elapsed;
 }
 
@@ -73,9 +57,7 @@ double Median(std::vector<double> values) {
 
 int wmain(int argc, wchar_t** argv) {
   const int runs = argc > 1 ? std::max(1, _wtoi(argv[1])) : 15;
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  const fs::path folder = fs::path(std::wstring(self, n)).parent_path();
+  const fs::path folder = wine_test::ProgramFolder();
   const fs::path mendora = folder / "app" / "Mendora.exe";
   const fs::path minimal = folder / "minimal_window.exe";
 

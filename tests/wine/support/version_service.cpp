@@ -1,18 +1,17 @@
-#include "service_client.h"
-
-#include <windows.h>
+#include "wine/support/version_service.h"
 
 #include <fstream>
 #include <stdexcept>
 
-namespace update_test {
+#include "wine/support/files.h"
+#include "wine/support/program.h"
+
+namespace wine_test {
 namespace {
 
 std::wstring Environment(const wchar_t* name) {
-  wchar_t value[1024];
-  const DWORD size = GetEnvironmentVariableW(name, value, 1024);
-  if (size == 0 || size >= 1024) throw std::runtime_error("run under with_version_service.sh");
-  return value;
+  if (auto value = EnvironmentVariable(name)) return *value;
+  throw std::runtime_error("run under with_version_service.sh");
 }
 
 }  // namespace
@@ -27,15 +26,15 @@ const VersionService& VersionService::Get() {
   return service;
 }
 
-std::u16string VersionService::Url(std::string_view path) const {
+std::u16string LoopbackUrl(int port, std::string_view path) {
   std::u16string url = u"http://127.0.0.1:";
-  for (char c : std::to_string(port_) + std::string(path)) url.push_back(static_cast<char16_t>(c));
+  for (char c : std::to_string(port) + std::string(path)) url.push_back(static_cast<char16_t>(c));
   return url;
 }
 
 void VersionService::Script(const nlohmann::json& scenario) const {
   std::filesystem::remove(dir_ / "requests.jsonl");
-  std::ofstream(dir_ / "scenario.json", std::ios::binary | std::ios::trunc) << scenario.dump();
+  WriteBytes(dir_ / "scenario.json", scenario.dump());
 }
 
 std::vector<nlohmann::json> VersionService::Requests() const {
@@ -46,4 +45,4 @@ std::vector<nlohmann::json> VersionService::Requests() const {
   return requests;
 }
 
-}  // namespace update_test
+}  // namespace wine_test

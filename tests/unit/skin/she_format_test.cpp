@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
+
+#include "support/files.h"
 
 namespace skin {
 namespace {
@@ -51,10 +51,9 @@ TEST(ParseSkin, RefusesAnOversizedFile) {
 }
 
 TEST(ParseSkin, AcceptsTheSkinThatShips) {
-  std::ifstream in(SKIN_SOURCE_DIR "/1.she", std::ios::binary);
-  ASSERT_TRUE(in);
-  const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-  EXPECT_TRUE(ParseSkin(bytes));
+  const auto bytes = testing_support::ReadBytes(SKIN_SOURCE_DIR "/1.she");
+  ASSERT_TRUE(bytes);
+  EXPECT_TRUE(ParseSkin(*bytes));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace window_test {
+namespace wine_test {
 
 // The DPI this process runs at; fails the test when EXPECTED_DPI names another.
 int CheckedDpi();
@@ -15,4 +15,4 @@ int CheckedDpi();
 // An empty rectangle when the text could not be measured.
 RECT TextExtent(HFONT font, const std::wstring& text, int width, UINT format);
 
-}  // namespace window_test
+}  // namespace wine_test

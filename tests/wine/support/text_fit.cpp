@@ -1,15 +1,15 @@
-#include "text_fit.h"
+#include "wine/support/text_fit.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-namespace window_test {
+#include "win32/screen.h"
+
+namespace wine_test {
 
 int CheckedDpi() {
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
+  const int dpi = win::ScreenDpi();
   if (const char* expected = std::getenv("EXPECTED_DPI")) {
     EXPECT_EQ(dpi, std::atoi(expected));
   }
@@ -26,4 +26,4 @@ RECT TextExtent(HFONT font, const std::wstring& text, int width, UINT format) {
   return extent;
 }
 
-}  // namespace window_test
+}  // namespace wine_test

@@ -1,13 +1,16 @@
 #pragma once
-// The test side of the loopback version service (version_service.py): where it
-// listens, what it answers next, and the requests it has recorded.
+// The test side of the loopback version service (tests/wine/update/version_service.py):
+// where it listens, what it answers next, and the requests it has recorded.
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-namespace update_test {
+namespace wine_test {
+
+// http://127.0.0.1:PORT followed by `path`.
+std::u16string LoopbackUrl(int port, std::string_view path = "/index.php/Index/soft_version");
 
 class VersionService {
  public:
@@ -15,8 +18,10 @@ class VersionService {
   static const VersionService& Get();
 
   int port() const { return port_; }
-  // http://127.0.0.1:PORT followed by `path`.
-  std::u16string Url(std::string_view path = "/index.php/Index/soft_version") const;
+  // The service's address followed by `path`.
+  std::u16string Url(std::string_view path = "/index.php/Index/soft_version") const {
+    return LoopbackUrl(port_, path);
+  }
   // The answer to every following request (see version_service.py), and no requests
   // recorded yet.
   void Script(const nlohmann::json& scenario) const;
@@ -27,4 +32,4 @@ class VersionService {
   std::filesystem::path dir_;
 };
 
-}  // namespace update_test
+}  // namespace wine_test

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "profilectl/profile_store.h"
+#include "support/files.h"
 #include "support/temp_dir.h"
 #include "text/codepage.h"
 
@@ -154,9 +155,7 @@ class ProfileCompareTest : public ::testing::Test {
     return text::ToAnsi(dir.path().u16string()) + "\\" + name;
   }
   // The bytes of `name`, or "(none)" when it is missing.
-  std::string Bytes(const std::string& name) {
-    return std::filesystem::exists(dir.path() / name) ? dir.Read(name) : "(none)";
-  }
+  std::string Bytes(const std::string& name) { return testing_support::ReadBytes(dir.path() / name).value_or("(none)"); }
 
   testing_support::TempDir dir;
   std::unique_ptr<ProfileStore> ours = MakePortableProfileStore();
