@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -189,15 +190,30 @@ TEST_F(Mendora, StartUpShowsTheCaptionTheControlsAndTheirInitialStates) {
   EXPECT_FALSE(mendora.WaitForMessageBox(1500ms));
 }
 
-// The cursor the system shows at the centre of `window`, once the window has set it.
-HCURSOR CursorOver(HWND window, HCURSOR notThis) {
+// The cursor the system shows at the centre of `window` once it is steady and `wanted`
+// accepts it, or the last one seen after the bound. The pointer moves by a pixel on
+// every look, as a user's hand does: a move that reaches no window leaves the cursor as
+// it was, and the cursor reported just after a move may still be the one from before.
+HCURSOR CursorOver(HWND window, const std::function<bool(HCURSOR)>& wanted) {
   RECT rect{};
   GetWindowRect(window, &rect);
-  SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-  CURSORINFO cursor{};
-  cursor.cbSize = sizeof cursor;
-  WaitUntil([&] { return GetCursorInfo(&cursor) && cursor.hCursor && cursor.hCursor != notThis; }, 2s);
-  return cursor.hCursor;
+  const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+  HCURSOR seen = nullptr;
+  int sameLooks = 0;
+  LONG nudge = 0;
+  WaitUntil(
+      [&] {
+        SetCursorPos(centre.x + nudge, centre.y);
+        nudge ^= 1;
+        CURSORINFO cursor{};
+        cursor.cbSize = sizeof cursor;
+        if (!GetCursorInfo(&cursor) || !PtInRect(&rect, cursor.ptScreenPos)) return false;
+        sameLooks = cursor.hCursor == seen ? sameLooks + 1 : 0;
+        seen = cursor.hCursor;
+        return seen && sameLooks >= 5 && wanted(seen);
+      },
+      3s);
+  return seen;
 }
 
 TEST_F(Mendora, ShowsTheHandPointerOverItsButtonsAndTheCopyrightLine) {
@@ -223,14 +239,15 @@ TEST_F(Mendora, ShowsTheHandPointerOverItsButtonsAndTheCopyrightLine) {
   // Over the four controls the tool shows one cursor of its own, elsewhere another.
   MendoraProcess mendora(app() / "Mendora.exe");
   WaitReady(mendora);
-  const HCURSOR elsewhere = CursorOver(mendora.Control(ids::kFrame1), nullptr);
+  const auto any = [](HCURSOR) { return true; };
+  const HCURSOR elsewhere = CursorOver(mendora.Control(ids::kFrame1), any);
   ASSERT_NE(elsewhere, nullptr);
-  const HCURSOR overOption = CursorOver(mendora.Control(ids::kOption1_0), elsewhere);
+  const HCURSOR overOption = CursorOver(mendora.Control(ids::kOption1_0), [&](HCURSOR c) { return c != elsewhere; });
   EXPECT_NE(overOption, elsewhere);
   for (int id : {ids::kOption1_1, ids::kCommand1_0, ids::kLabel3}) {
     SCOPED_TRACE(id);
-    CursorOver(mendora.Control(ids::kFrame1), nullptr);
-    EXPECT_EQ(CursorOver(mendora.Control(id), elsewhere), overOption);
+    EXPECT_EQ(CursorOver(mendora.Control(ids::kFrame1), [&](HCURSOR c) { return c == elsewhere; }), elsewhere);
+    EXPECT_EQ(CursorOver(mendora.Control(id), [&](HCURSOR c) { return c == overOption; }), overOption);
   }
 }
 
