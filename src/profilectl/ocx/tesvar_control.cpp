@@ -122,10 +122,7 @@ TesvarControl::TesvarControl(win::com_ptr<ITypeInfo> typeInfo, std::unique_ptr<p
       core_(*store_, messages_),
       events_(new EventsConnectionPoint(this)) {}
 
-TesvarControl::~TesvarControl() {
-  events_->Detach();
-  if (window_) DestroyWindow(window_);
-}
+TesvarControl::~TesvarControl() { events_->Detach(); }
 
 HWND TesvarControl::HostWindow() const {
   HWND window = nullptr;
@@ -333,7 +330,7 @@ STDMETHODIMP TesvarControl::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite,
     case OLEIVERB_UIACTIVATE:
       return InPlaceActivate(activeSite, parent, posRect);
     case OLEIVERB_HIDE:
-      if (window_) ShowWindow(window_, SW_HIDE);
+      if (window_) ShowWindow(window_.get(), SW_HIDE);
       return S_OK;
     default:
       if (verb > 0) {  // an unknown positive verb runs the primary one
@@ -365,8 +362,8 @@ STDMETHODIMP TesvarControl::SetExtent(DWORD aspect, SIZEL* size) noexcept {
   RETURN_HR_IF(DV_E_DVASPECT, aspect != DVASPECT_CONTENT);
   if (window_) {
     RECT pos;
-    GetWindowRect(window_, &pos);
-    MapWindowPoints(nullptr, GetParent(window_), reinterpret_cast<POINT*>(&pos), 2);
+    GetWindowRect(window_.get(), &pos);
+    MapWindowPoints(nullptr, GetParent(window_.get()), reinterpret_cast<POINT*>(&pos), 2);
     pos.right = pos.left + MulDiv(size->cx, win::ScreenDpi(), 2540);
     pos.bottom = pos.top + MulDiv(size->cy, win::ScreenDpi(), 2540);
     PlaceWindow(pos);
@@ -444,7 +441,7 @@ void TesvarControl::ReadUserMode() noexcept {
 
 // Invisible at run time: the icon shows only in a form designer.
 void TesvarControl::UpdateVisibility() noexcept {
-  if (window_) ShowWindow(window_, userMode_ ? SW_HIDE : SW_SHOWNA);
+  if (window_) ShowWindow(window_.get(), userMode_ ? SW_HIDE : SW_SHOWNA);
 }
 
 HRESULT TesvarControl::InPlaceActivate(IOleClientSite* activeSite, HWND parent, LPCRECT posRect) noexcept {
@@ -473,8 +470,8 @@ HRESULT TesvarControl::InPlaceActivate(IOleClientSite* activeSite, HWND parent, 
   HRESULT hr = RegisterControlWindowClass();
   if (SUCCEEDED(hr)) {
     const int side = SidePixels();
-    window_ = CreateWindowExW(0, kControlWindowClass, L"", WS_CHILD | WS_CLIPSIBLINGS, pos.left, pos.top, side, side,
-                              container, nullptr, module::Handle(), nullptr);
+    window_.reset(CreateWindowExW(0, kControlWindowClass, L"", WS_CHILD | WS_CLIPSIBLINGS, pos.left, pos.top, side,
+                                  side, container, nullptr, module::Handle(), nullptr));
     if (!window_) hr = HRESULT_FROM_WIN32(GetLastError());
   }
   if (FAILED(hr)) {
@@ -493,7 +490,7 @@ void TesvarControl::PlaceWindow(const RECT& pos) noexcept {
   if (!window_ || placing_) return;
   const int side = SidePixels();
   const RECT fixed{pos.left, pos.top, pos.left + side, pos.top + side};
-  MoveWindow(window_, fixed.left, fixed.top, side, side, TRUE);
+  MoveWindow(window_.get(), fixed.left, fixed.top, side, side, TRUE);
   if (inPlaceSite_ && (pos.right != fixed.right || pos.bottom != fixed.bottom)) {
     placing_ = true;
     inPlaceSite_->OnPosRectChange(&fixed);
@@ -503,7 +500,7 @@ void TesvarControl::PlaceWindow(const RECT& pos) noexcept {
 
 STDMETHODIMP TesvarControl::GetWindow(HWND* window) noexcept {
   RETURN_HR_IF_NULL(E_POINTER, window);
-  *window = window_;
+  *window = window_.get();
   return window_ ? S_OK : E_FAIL;
 }
 
@@ -511,8 +508,7 @@ STDMETHODIMP TesvarControl::ContextSensitiveHelp(BOOL) noexcept { return E_NOTIM
 
 STDMETHODIMP TesvarControl::InPlaceDeactivate() noexcept {
   if (!inPlaceSite_) return S_OK;
-  if (window_) DestroyWindow(window_);
-  window_ = nullptr;
+  window_.reset();
   auto site = std::move(inPlaceSite_);
   site->OnInPlaceDeactivate();
   return S_OK;

@@ -164,7 +164,7 @@ class TesvarControl final
   DWORD viewAspects_ = 0;
   DWORD viewAdvf_ = 0;
   win::com_ptr<EventsConnectionPoint> events_;
-  HWND window_ = nullptr;
+  win::unique_hwnd window_;
   bool userMode_ = true;  // run time unless the container says otherwise
   bool initialized_ = false;
   bool placing_ = false;

@@ -1,14 +1,12 @@
 #include "type_dispatch.h"
 
 #include "module.h"
-#include "win32/raii.h"
 
 namespace tesvar {
 namespace {
 
 // The function that Invoke's flags name for `member`, if the type describes one.
-HRESULT FindFunction(ITypeInfo* info, DISPID member, WORD flags, FUNCDESC** out) {
-  *out = nullptr;
+HRESULT FindFunction(ITypeInfo* info, DISPID member, WORD flags, win::unique_funcdesc& out) {
   win::com_ptr<ITypeInfo> holder(info);
   auto info2 = holder.query<ITypeInfo2>();
   RETURN_HR_IF(E_NOINTERFACE, !info2);
@@ -22,7 +20,7 @@ HRESULT FindFunction(ITypeInfo* info, DISPID member, WORD flags, FUNCDESC** out)
   for (const auto& kind : kKinds) {
     if (!(flags & kind.flag)) continue;
     UINT index = 0;
-    if (SUCCEEDED(info2->GetFuncIndexOfMemId(member, kind.kind, &index))) return info->GetFuncDesc(index, out);
+    if (SUCCEEDED(info2->GetFuncIndexOfMemId(member, kind.kind, &index))) return info->GetFuncDesc(index, out.put());
   }
   return DISP_E_MEMBERNOTFOUND;
 }
@@ -46,11 +44,9 @@ HRESULT LoadInterfaceTypeInfo(REFIID iid, ITypeInfo** out) noexcept {
   RETURN_IF_FAILED(LoadModuleTypeLib(lib.put()));
   win::com_ptr<ITypeInfo> info;
   RETURN_IF_FAILED(lib->GetTypeInfoOfGuid(iid, info.put()));
-  TYPEATTR* attr = nullptr;
-  RETURN_IF_FAILED(info->GetTypeAttr(&attr));
-  const bool dispatchView = attr->typekind == TKIND_DISPATCH && (attr->wTypeFlags & TYPEFLAG_FDUAL);
-  info->ReleaseTypeAttr(attr);
-  if (dispatchView) {
+  win::unique_typeattr attr(info.get());
+  RETURN_IF_FAILED(info->GetTypeAttr(attr.put()));
+  if (attr->typekind == TKIND_DISPATCH && (attr->wTypeFlags & TYPEFLAG_FDUAL)) {
     HREFTYPE vtableSide = 0;
     RETURN_IF_FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableSide));
     win::com_ptr<ITypeInfo> iface;
@@ -61,32 +57,24 @@ HRESULT LoadInterfaceTypeInfo(REFIID iid, ITypeInfo** out) noexcept {
   return S_OK;
 }
 
-CoercedArguments::~CoercedArguments() {
-  for (auto& value : values_) VariantClear(&value);
-}
-
 HRESULT CoercedArguments::Prepare(ITypeInfo* info, DISPID member, WORD flags, DISPPARAMS* given,
                                   UINT* argErr) noexcept {
   if (!given) return E_INVALIDARG;
   params_ = *given;
-  FUNCDESC* func = nullptr;
+  win::unique_funcdesc func(info);
   // A member the type does not describe is left to DispInvoke to report.
-  if (FAILED(FindFunction(info, member, flags, &func))) return S_OK;
+  if (FAILED(FindFunction(info, member, flags, func))) return S_OK;
 
   const UINT count = given->cArgs;
   const UINT named = given->cNamedArgs;
-  if (named > count || (count && !given->rgvarg)) {
-    info->ReleaseFuncDesc(func);
-    return E_INVALIDARG;
-  }
+  if (named > count || (count && !given->rgvarg)) return E_INVALIDARG;
   // The parameters that a caller passes: all but a trailing [out, retval].
   int inputs = func->cParams;
   if (inputs > 0 && (func->lprgelemdescParam[inputs - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL)) --inputs;
 
   HRESULT hr = S_OK;
   try {
-    values_.resize(count);
-    for (auto& value : values_) VariantInit(&value);
+    values_ = std::vector<win::unique_variant>(count);
     args_.assign(given->rgvarg, given->rgvarg + count);
   } catch (...) {
     hr = E_OUTOFMEMORY;
@@ -128,7 +116,6 @@ HRESULT CoercedArguments::Prepare(ITypeInfo* info, DISPID member, WORD flags, DI
       args_[k] = values_[k];  // still owned by values_
     }
   }
-  info->ReleaseFuncDesc(func);
   if (SUCCEEDED(hr) && count) params_.rgvarg = args_.data();
   return hr;
 }

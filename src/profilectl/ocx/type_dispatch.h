@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "win32/raii.h"
+
 namespace tesvar {
 
 // The vtable side of interface `iid` in the type library embedded in this module
@@ -26,7 +28,6 @@ class CoercedArguments {
   CoercedArguments() = default;
   CoercedArguments(const CoercedArguments&) = delete;
   CoercedArguments& operator=(const CoercedArguments&) = delete;
-  ~CoercedArguments();
 
   // On a failed conversion, the status of VariantChangeType (type mismatch, overflow)
   // with the argument's index in *argErr; DISP_E_PARAMNOTOPTIONAL, likewise, for an
@@ -35,7 +36,7 @@ class CoercedArguments {
   DISPPARAMS* Get() { return &params_; }
 
  private:
-  std::vector<VARIANT> values_;
+  std::vector<win::unique_variant> values_;
   std::vector<VARIANTARG> args_;
   DISPPARAMS params_{};
 };
