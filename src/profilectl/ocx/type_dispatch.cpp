@@ -1,9 +1,63 @@
 #include "type_dispatch.h"
 
+#include <utility>
+
 #include "module.h"
+#include "tesvar_identity.h"
 
 namespace tesvar {
 namespace {
+
+// The module's shared type information. A slim lock and plain pointers need no code
+// to start or to end, so nothing is released from DllMain when the process ends;
+// ReleaseModuleTypeLib gives them back.
+struct SharedTypes {
+  SRWLOCK lock = SRWLOCK_INIT;
+  ITypeLib* lib = nullptr;
+  ITypeInfo* control = nullptr;  // the vtable side of _Tesvar
+};
+constinit SharedTypes g_types;
+
+class Locked {
+ public:
+  Locked() { AcquireSRWLockExclusive(&g_types.lock); }
+  ~Locked() { ReleaseSRWLockExclusive(&g_types.lock); }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+};
+
+// The vtable side of interface `iid` in `lib` (for a dual interface, the interface
+// rather than its dispatch view).
+HRESULT VtableTypeInfo(ITypeLib* lib, REFIID iid, ITypeInfo** out) {
+  win::com_ptr<ITypeInfo> info;
+  RETURN_IF_FAILED(lib->GetTypeInfoOfGuid(iid, info.put()));
+  win::unique_typeattr attr(info.get());
+  RETURN_IF_FAILED(info->GetTypeAttr(attr.put()));
+  if (attr->typekind == TKIND_DISPATCH && (attr->wTypeFlags & TYPEFLAG_FDUAL)) {
+    HREFTYPE vtableSide = 0;
+    RETURN_IF_FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableSide));
+    return info->GetRefTypeInfo(vtableSide, out);
+  }
+  *out = info.detach();
+  return S_OK;
+}
+
+// Hands out (with a reference each) the shared library and interface information that
+// are asked for, loading them first when needed.
+HRESULT GetShared(ITypeLib** lib, ITypeInfo** control) noexcept {
+  const Locked locked;
+  if (!g_types.lib) {
+    win::com_ptr<ITypeLib> loaded;
+    RETURN_IF_FAILED(LoadModuleTypeLib(loaded.put()));
+    win::com_ptr<ITypeInfo> info;
+    RETURN_IF_FAILED(VtableTypeInfo(loaded.get(), kInterfaceId, info.put()));
+    g_types.lib = loaded.detach();
+    g_types.control = info.detach();
+  }
+  if (lib) (*lib = g_types.lib)->AddRef();
+  if (control) (*control = g_types.control)->AddRef();
+  return S_OK;
+}
 
 // The function that Invoke's flags name for `member`, if the type describes one.
 HRESULT FindFunction(ITypeInfo* info, DISPID member, WORD flags, win::unique_funcdesc& out) {
@@ -37,24 +91,28 @@ HRESULT LoadModuleTypeLib(ITypeLib** out) noexcept {
   return LoadTypeLibEx(module::Path().c_str(), REGKIND_NONE, out);
 }
 
-HRESULT LoadInterfaceTypeInfo(REFIID iid, ITypeInfo** out) noexcept {
+HRESULT ModuleTypeLib(ITypeLib** out) noexcept {
   RETURN_HR_IF_NULL(E_POINTER, out);
   *out = nullptr;
-  win::com_ptr<ITypeLib> lib;
-  RETURN_IF_FAILED(LoadModuleTypeLib(lib.put()));
-  win::com_ptr<ITypeInfo> info;
-  RETURN_IF_FAILED(lib->GetTypeInfoOfGuid(iid, info.put()));
-  win::unique_typeattr attr(info.get());
-  RETURN_IF_FAILED(info->GetTypeAttr(attr.put()));
-  if (attr->typekind == TKIND_DISPATCH && (attr->wTypeFlags & TYPEFLAG_FDUAL)) {
-    HREFTYPE vtableSide = 0;
-    RETURN_IF_FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableSide));
-    win::com_ptr<ITypeInfo> iface;
-    RETURN_IF_FAILED(info->GetRefTypeInfo(vtableSide, iface.put()));
-    info = iface;
+  return GetShared(out, nullptr);
+}
+
+HRESULT ControlInterfaceTypeInfo(ITypeInfo** out) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, out);
+  *out = nullptr;
+  return GetShared(nullptr, out);
+}
+
+void ReleaseModuleTypeLib() noexcept {
+  ITypeLib* lib = nullptr;
+  ITypeInfo* control = nullptr;
+  {
+    const Locked locked;
+    lib = std::exchange(g_types.lib, nullptr);
+    control = std::exchange(g_types.control, nullptr);
   }
-  *out = info.detach();
-  return S_OK;
+  if (control) control->Release();
+  if (lib) lib->Release();
 }
 
 HRESULT CoercedArguments::Prepare(ITypeInfo* info, DISPID member, WORD flags, DISPPARAMS* given,
