@@ -46,13 +46,38 @@ std::u16string FolderOfModule(std::u16string_view moduleFileName);
 // included) and not a folder.
 bool IsFile(const Path& path);
 
+// An open file, closed when its owner goes: a file descriptor on POSIX, a HANDLE on
+// Windows (where -1 is INVALID_HANDLE_VALUE).
+class FileHandle {
+ public:
+  static constexpr std::intptr_t kNone = -1;
+
+  FileHandle() noexcept = default;
+  explicit FileHandle(std::intptr_t value) noexcept : value_(value) {}
+  FileHandle(FileHandle&& other) noexcept : value_(other.release()) {}
+  FileHandle& operator=(FileHandle&& other) noexcept {
+    if (this != &other) {
+      Close();
+      value_ = other.release();
+    }
+    return *this;
+  }
+  ~FileHandle() { Close(); }
+
+  std::intptr_t get() const noexcept { return value_; }
+  explicit operator bool() const noexcept { return value_ != kNone; }
+  std::intptr_t release() noexcept { return std::exchange(value_, kNone); }
+  // Closes the file now; false when the system reports that the close failed.
+  bool Close() noexcept;
+
+ private:
+  std::intptr_t value_ = kNone;
+};
+
 // Sequential reading through the caller's buffer.
 class Reader {
  public:
   static Result<Reader> Open(const Path& path);
-  Reader(Reader&& other) noexcept;
-  Reader& operator=(Reader&& other) noexcept;
-  ~Reader();
 
   // Reads up to `size` bytes; 0 at the end of the file.
   Result<std::size_t> Read(char* buffer, std::size_t size);
@@ -60,8 +85,8 @@ class Reader {
   Result<std::uint64_t> Size();
 
  private:
-  explicit Reader(std::intptr_t handle) : handle_(handle) {}
-  std::intptr_t handle_;
+  explicit Reader(FileHandle file) : file_(std::move(file)) {}
+  FileHandle file_;
 };
 
 // Uninitialized memory for Reader::Read that starts on a page boundary. Where a read
@@ -101,19 +126,72 @@ class ReadBuffer {
 // The whole content of a file.
 Result<std::string> ReadAll(const Path& path);
 
-// Puts `content` in place of the file at `path` in one step: the bytes go into a new
-// temporary file beside it, which then replaces the file. On failure the temporary
-// file is removed and the file at `path` is untouched. A read-only file is refused.
-// With `durable`, the data reach the disk before the replacement.
+// A new file that takes the place of `destination` in one step. It is created beside
+// the destination, in its folder, under the destination's name with a suffix of its
+// own; Install closes it and moves it over the destination (rename on POSIX,
+// MoveFileExW with MOVEFILE_REPLACE_EXISTING on Windows). Until then the destination is
+// untouched, and a file that is not installed is closed and removed when its owner goes.
+class Replacement {
+ public:
+  // What takes the new file when the destination is a symbolic link. On Windows it is
+  // always the link itself, which MoveFileExW replaces.
+  enum class Link {
+    kReplaced,  // the link's place: the link becomes a file
+    kFollowed,  // the file it names (POSIX), as a write into the file would reach it
+  };
+
+  // A folder (kIsDirectory) and a read-only file (kReadOnly) in the destination's place
+  // are refused; otherwise the errors are those of creating a file in its folder
+  // (kPathNotFound when the folder is missing).
+  static Result<Replacement> Create(const Path& destination, Link link = Link::kReplaced);
+  Replacement(Replacement&& other) noexcept;
+  Replacement& operator=(Replacement&&) = delete;
+  ~Replacement();
+
+  // The permission bits (POSIX) or the attributes (Windows) of the file that is to be
+  // replaced; nothing when there is none.
+  std::optional<std::uint32_t> Replaced() const { return replaced_; }
+  // The open new file, for a writer of its own.
+  std::intptr_t NativeHandle() const noexcept { return file_.get(); }
+  Status Write(std::string_view bytes);
+
+  struct Placement {
+    // The bytes reach the disk before the file takes the destination's place.
+    bool durable = false;
+    // Permission bits (POSIX) or attributes (Windows) for the new file; without them it
+    // keeps those it was created with.
+    std::optional<std::uint32_t> attributes;
+  };
+  // Closes the file and moves it over the destination. On failure it is removed.
+  Status Install(const Placement& placement);
+
+ private:
+#ifdef _WIN32
+  using NativeName = std::u16string;
+#else
+  using NativeName = std::string;  // the bytes the system takes (UTF-8 for our paths)
+#endif
+  Replacement(NativeName destination, NativeName temp, FileHandle file, std::optional<std::uint32_t> replaced)
+      : destination_(std::move(destination)), temp_(std::move(temp)), file_(std::move(file)), replaced_(replaced) {}
+  // Closes the new file and removes it, unless it was installed.
+  void Discard() noexcept;
+
+  NativeName destination_, temp_;  // temp_ is empty once the file is installed or removed
+  FileHandle file_;
+  std::optional<std::uint32_t> replaced_;
+};
+
+// Puts `content` in place of the file at `path` in one step, through a Replacement
+// that keeps the replaced file's permission bits (POSIX) or attributes (Windows). A
+// link at `path` keeps naming the file, which gets the new content (POSIX). A new file
+// gets the permission bits rw-r--r--. With `durable`, the data reach the disk before
+// the replacement.
 Status ReplaceContent(const Path& path, std::string_view content, bool durable = false);
 
 // Appending to an existing file.
 class Appender {
  public:
   static Result<Appender> Open(const Path& path);
-  Appender(Appender&& other) noexcept;
-  Appender& operator=(Appender&& other) noexcept;
-  ~Appender();
 
   Result<std::uint64_t> Size();
   // The bytes from `offset` on, at most `count`: fewer where the file ends.
@@ -124,8 +202,8 @@ class Appender {
   Status Write(std::string_view bytes);
 
  private:
-  explicit Appender(std::intptr_t handle) : handle_(handle) {}
-  std::intptr_t handle_;
+  explicit Appender(FileHandle file) : file_(std::move(file)) {}
+  FileHandle file_;
 };
 
 // Opens the file for reading and writing, creating it empty when missing and leaving

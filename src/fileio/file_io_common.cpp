@@ -1,6 +1,7 @@
 #include "fileio/file_io.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace fileio {
 
@@ -31,6 +32,12 @@ Result<std::string> ReadAll(const Path& path) {
   content.resize(filled);
   return content;
 }
+
+Replacement::Replacement(Replacement&& other) noexcept
+    : destination_(std::move(other.destination_)),
+      temp_(std::exchange(other.temp_, {})),
+      file_(std::move(other.file_)),
+      replaced_(other.replaced_) {}
 
 Result<std::string> Appender::LastBytes(std::size_t count) {
   auto size = Size();

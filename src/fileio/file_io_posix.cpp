@@ -4,9 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <utility>
 
 #include "fileio/file_io.h"
@@ -14,8 +15,6 @@
 
 namespace fileio {
 namespace {
-
-constexpr std::intptr_t kClosed = -1;
 
 // Distinguishes a missing file from a missing folder, as Windows does.
 Error MissingOrPath(const std::string& path) {
@@ -33,21 +32,20 @@ Result<std::string> NativePath(const Path& path) {
   return utf8;
 }
 
-Result<int> OpenFile(const Path& path, int flags, mode_t mode = 0) {
+int Fd(const FileHandle& file) { return static_cast<int>(file.get()); }
+
+Result<FileHandle> OpenFile(const Path& path, int flags, mode_t mode = 0) {
   auto native = NativePath(path);
   if (!native) return std::unexpected(native.error());
-  const int fd = open(native->c_str(), flags | O_CLOEXEC, mode);
-  if (fd >= 0) {
-    struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-      close(fd);
-      return std::unexpected(Error::kIsDirectory);
-    }
-    return fd;
+  FileHandle file(open(native->c_str(), flags | O_CLOEXEC, mode));
+  if (!file) {
+    const int code = errno;
+    if (code == ENOENT) return std::unexpected(MissingOrPath(*native));
+    return std::unexpected(ErrorFromSystem(code));
   }
-  const int code = errno;
-  if (code == ENOENT) return std::unexpected(MissingOrPath(*native));
-  return std::unexpected(ErrorFromSystem(code));
+  struct stat st;
+  if (fstat(Fd(file), &st) == 0 && S_ISDIR(st.st_mode)) return std::unexpected(Error::kIsDirectory);
+  return file;
 }
 
 Status WriteAll(int fd, std::string_view bytes) {
@@ -64,11 +62,6 @@ Status WriteAll(int fd, std::string_view bytes) {
 
 // A file without any write permission bit stands for a read-only file.
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
-
-void CloseHandle(std::intptr_t& handle) {
-  if (handle != kClosed) close(static_cast<int>(handle));
-  handle = kClosed;
-}
 
 }  // namespace
 
@@ -91,6 +84,8 @@ Error ErrorFromSystem(unsigned long code) {
   }
 }
 
+bool FileHandle::Close() noexcept { return value_ == kNone || close(static_cast<int>(release())) == 0; }
+
 bool IsFile(const Path& path) {
   auto native = NativePath(path);
   struct stat st;
@@ -98,86 +93,93 @@ bool IsFile(const Path& path) {
 }
 
 Result<Reader> Reader::Open(const Path& path) {
-  auto fd = OpenFile(path, O_RDONLY);
-  if (!fd) return std::unexpected(fd.error());
-  return Reader(*fd);
+  auto file = OpenFile(path, O_RDONLY);
+  if (!file) return std::unexpected(file.error());
+  return Reader(std::move(*file));
 }
-
-Reader::Reader(Reader&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
-Reader& Reader::operator=(Reader&& other) noexcept {
-  if (this != &other) {
-    CloseHandle(handle_);
-    handle_ = std::exchange(other.handle_, kClosed);
-  }
-  return *this;
-}
-Reader::~Reader() { CloseHandle(handle_); }
 
 Result<std::size_t> Reader::Read(char* buffer, std::size_t size) {
   for (;;) {
-    const ssize_t n = read(static_cast<int>(handle_), buffer, size);
+    const ssize_t n = read(Fd(file_), buffer, size);
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) return std::unexpected(ErrorFromSystem(errno));
   }
 }
 
-Status ReplaceContent(const Path& path, std::string_view content, bool durable) {
-  auto native = NativePath(path);
+Result<Replacement> Replacement::Create(const Path& destination, Link link) {
+  auto native = NativePath(destination);
   if (!native) return std::unexpected(native.error());
+  std::string target = std::move(*native);
+  if (char resolved[PATH_MAX]; link == Link::kFollowed && realpath(target.c_str(), resolved) != nullptr) {
+    target = resolved;
+  }
 
-  // Replace the file a link points to, not the link.
-  std::string target = *native;
-  if (char resolved[PATH_MAX]; realpath(native->c_str(), resolved) != nullptr) target = resolved;
-
-  mode_t mode = 0644;
-  struct stat st;
-  if (stat(target.c_str(), &st) == 0) {
+  std::optional<std::uint32_t> replaced;
+  if (struct stat st; stat(target.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return std::unexpected(Error::kIsDirectory);
     if (IsReadOnly(st)) return std::unexpected(Error::kReadOnly);
-    mode = st.st_mode & 07777;
+    replaced = st.st_mode & 07777;
   }
 
-  std::string temp = target + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    const int code = errno;
-    if (code == ENOENT) return std::unexpected(MissingOrPath(target));
-    return std::unexpected(ErrorFromSystem(code));
+  // The destination's own name with a suffix that no other replacement uses, so that
+  // no separator has to be looked for.
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".~%x-%x.tmp", static_cast<unsigned>(getpid()), counter.fetch_add(1));
+    std::string temp = target + suffix;
+    FileHandle file(open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file) return Replacement(std::move(target), std::move(temp), std::move(file), replaced);
+    // With O_CREAT, a missing name means a missing folder.
+    if (errno != EEXIST) return std::unexpected(errno == ENOENT ? Error::kPathNotFound : ErrorFromSystem(errno));
   }
-  Status status = WriteAll(fd, content);
-  if (status && fchmod(fd, mode) != 0) status = std::unexpected(ErrorFromSystem(errno));
-  if (status && durable && fsync(fd) != 0) status = std::unexpected(ErrorFromSystem(errno));
-  if (close(fd) != 0 && status) status = std::unexpected(ErrorFromSystem(errno));
-  if (status && rename(temp.c_str(), target.c_str()) != 0) status = std::unexpected(ErrorFromSystem(errno));
-  if (!status) unlink(temp.c_str());
+  return std::unexpected(Error::kOther);
+}
+
+Replacement::~Replacement() { Discard(); }
+
+void Replacement::Discard() noexcept {
+  file_.Close();
+  if (!temp_.empty()) unlink(temp_.c_str());
+  temp_.clear();
+}
+
+Status Replacement::Write(std::string_view bytes) { return WriteAll(Fd(file_), bytes); }
+
+Status Replacement::Install(const Placement& placement) {
+  Status status;
+  if (placement.attributes && fchmod(Fd(file_), static_cast<mode_t>(*placement.attributes)) != 0)
+    status = std::unexpected(ErrorFromSystem(errno));
+  if (status && placement.durable && fsync(Fd(file_)) != 0) status = std::unexpected(ErrorFromSystem(errno));
+  if (!file_.Close() && status) status = std::unexpected(ErrorFromSystem(errno));
+  if (status && rename(temp_.c_str(), destination_.c_str()) != 0) status = std::unexpected(ErrorFromSystem(errno));
+  if (status) temp_.clear();
+  Discard();
   return status;
 }
 
-Result<Appender> Appender::Open(const Path& path) {
-  auto fd = OpenFile(path, O_RDWR | O_APPEND);
-  if (!fd) return std::unexpected(fd.error());
-  return Appender(*fd);
+Status ReplaceContent(const Path& path, std::string_view content, bool durable) {
+  auto replacement = Replacement::Create(path, Replacement::Link::kFollowed);
+  if (!replacement) return std::unexpected(replacement.error());
+  if (Status written = replacement->Write(content); !written) return written;
+  return replacement->Install({.durable = durable, .attributes = replacement->Replaced().value_or(0644)});
 }
 
-Appender::Appender(Appender&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
-Appender& Appender::operator=(Appender&& other) noexcept {
-  if (this != &other) {
-    CloseHandle(handle_);
-    handle_ = std::exchange(other.handle_, kClosed);
-  }
-  return *this;
+Result<Appender> Appender::Open(const Path& path) {
+  auto file = OpenFile(path, O_RDWR | O_APPEND);
+  if (!file) return std::unexpected(file.error());
+  return Appender(std::move(*file));
 }
-Appender::~Appender() { CloseHandle(handle_); }
 
 Result<std::uint64_t> Reader::Size() {
   struct stat st;
-  if (fstat(static_cast<int>(handle_), &st) != 0) return std::unexpected(ErrorFromSystem(errno));
+  if (fstat(Fd(file_), &st) != 0) return std::unexpected(ErrorFromSystem(errno));
   return static_cast<std::uint64_t>(st.st_size);
 }
 
 Result<std::uint64_t> Appender::Size() {
   struct stat st;
-  if (fstat(static_cast<int>(handle_), &st) != 0) return std::unexpected(ErrorFromSystem(errno));
+  if (fstat(Fd(file_), &st) != 0) return std::unexpected(ErrorFromSystem(errno));
   return static_cast<std::uint64_t>(st.st_size);
 }
 
@@ -185,7 +187,7 @@ Result<std::string> Appender::ReadAt(std::uint64_t offset, std::size_t count) {
   std::string bytes(count, '\0');
   std::size_t filled = 0;
   while (filled < count) {
-    const auto got = pread(static_cast<int>(handle_), bytes.data() + filled, count - filled,
+    const auto got = pread(Fd(file_), bytes.data() + filled, count - filled,
                            static_cast<off_t>(offset + filled));
     if (got < 0) return std::unexpected(ErrorFromSystem(errno));
     if (got == 0) break;
@@ -195,12 +197,11 @@ Result<std::string> Appender::ReadAt(std::uint64_t offset, std::size_t count) {
   return bytes;
 }
 
-Status Appender::Write(std::string_view bytes) { return WriteAll(static_cast<int>(handle_), bytes); }
+Status Appender::Write(std::string_view bytes) { return WriteAll(Fd(file_), bytes); }
 
 Status CreateIfMissing(const Path& path) {
-  auto fd = OpenFile(path, O_RDWR | O_CREAT, 0644);
-  if (!fd) return std::unexpected(fd.error());
-  close(*fd);
+  auto file = OpenFile(path, O_RDWR | O_CREAT, 0644);
+  if (!file) return std::unexpected(file.error());
   return {};
 }
 

@@ -1,6 +1,7 @@
 #include <windows.h>
 
-#include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <utility>
 
 #include "fileio/file_io.h"
@@ -9,10 +10,9 @@
 namespace fileio {
 namespace {
 
-const std::intptr_t kClosed = reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE);
-
 using win::Wide;
-HANDLE Native(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE Native(const FileHandle& file) { return reinterpret_cast<HANDLE>(file.get()); }
+FileHandle Owned(HANDLE handle) { return FileHandle(reinterpret_cast<std::intptr_t>(handle)); }
 
 bool IsDirectory(const Path& path) {
   const DWORD attributes = GetFileAttributesW(Wide(path));
@@ -27,12 +27,11 @@ Error FromLastError(const Path& path, DWORD code = GetLastError()) {
                                                                                            : error;
 }
 
-
-Result<HANDLE> OpenFile(const Path& path, DWORD access, DWORD disposition) {
+Result<FileHandle> OpenFile(const Path& path, DWORD access, DWORD disposition) {
   if (!IsUsableName(path)) return std::unexpected(Error::kBadName);
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE file = CreateFileW(Wide(path), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::unexpected(FromLastError(path));
+  FileHandle file = Owned(CreateFileW(Wide(path), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::unexpected(FromLastError(path));
   return file;
 }
 
@@ -46,15 +45,21 @@ Status WriteAll(HANDLE file, const Path& path, std::string_view bytes) {
   return {};
 }
 
-void CloseIfOpen(std::intptr_t& handle) {
-  if (handle != kClosed) CloseHandle(Native(handle));
-  handle = kClosed;
-}
-
-Path FolderOf(const Path& path) {
-  const auto cut = path.find_last_of(u"\\/");
-  if (cut == Path::npos) return u".";
-  return path.substr(0, cut + 1);
+// MoveFileExW reports a destination that cannot be replaced as "access denied" both
+// for missing rights and for a file in use, such as a loaded component. One in use
+// refuses to be opened for writing with a sharing error; that tells the two apart.
+Error ReplaceError(const Path& destination, DWORD code) {
+  if (code != ERROR_ACCESS_DENIED) return ErrorFromSystem(code);
+  const DWORD attributes = GetFileAttributesW(Wide(destination));
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Error::kAccessDenied;
+  if (attributes & FILE_ATTRIBUTE_READONLY) return Error::kReadOnly;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Error::kIsDirectory;
+  const FileHandle probe = Owned(CreateFileW(Wide(destination), GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (probe) return Error::kAccessDenied;
+  const Error probed = ErrorFromSystem(GetLastError());
+  return probed == Error::kSharingViolation ? probed : Error::kAccessDenied;
 }
 
 }  // namespace
@@ -81,6 +86,10 @@ Error ErrorFromSystem(unsigned long code) {
   }
 }
 
+bool FileHandle::Close() noexcept {
+  return value_ == kNone || CloseHandle(reinterpret_cast<HANDLE>(release())) != FALSE;
+}
+
 bool IsFile(const Path& path) {
   if (!IsUsableName(path)) return false;
   const DWORD attributes = GetFileAttributesW(Wide(path));
@@ -90,84 +99,92 @@ bool IsFile(const Path& path) {
 Result<Reader> Reader::Open(const Path& path) {
   auto file = OpenFile(path, GENERIC_READ, OPEN_EXISTING);
   if (!file) return std::unexpected(file.error());
-  return Reader(reinterpret_cast<std::intptr_t>(*file));
+  return Reader(std::move(*file));
 }
-
-Reader::Reader(Reader&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
-Reader& Reader::operator=(Reader&& other) noexcept {
-  if (this != &other) {
-    CloseIfOpen(handle_);
-    handle_ = std::exchange(other.handle_, kClosed);
-  }
-  return *this;
-}
-Reader::~Reader() { CloseIfOpen(handle_); }
 
 Result<std::size_t> Reader::Read(char* buffer, std::size_t size) {
   DWORD got = 0;
   const DWORD want = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-  if (!ReadFile(Native(handle_), buffer, want, &got, nullptr)) return std::unexpected(FromLastError(u""));
+  if (!ReadFile(Native(file_), buffer, want, &got, nullptr)) return std::unexpected(FromLastError(u""));
   return got;
 }
 
-Status ReplaceContent(const Path& path, std::string_view content, bool durable) {
-  if (!IsUsableName(path)) return std::unexpected(Error::kBadName);
-  DWORD attributes = GetFileAttributesW(Wide(path));
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
+// Symbolic links are not followed: MoveFileExW replaces the link itself.
+Result<Replacement> Replacement::Create(const Path& destination, Link) {
+  if (!IsUsableName(destination)) return std::unexpected(Error::kBadName);
+  std::optional<std::uint32_t> replaced;
+  if (const DWORD attributes = GetFileAttributesW(Wide(destination)); attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return std::unexpected(Error::kIsDirectory);
+    // Windows refuses to replace a read-only file; say so before anything is written
+    // (some platforms' MoveFileExW replaces it regardless).
     if (attributes & FILE_ATTRIBUTE_READONLY) return std::unexpected(Error::kReadOnly);
+    replaced = attributes;
   }
 
-  wchar_t temp[MAX_PATH];
-  const Path folder = FolderOf(path);
-  if (GetTempFileNameW(Wide(folder), L"tmp", 0, temp) == 0) return std::unexpected(FromLastError(folder));
-  const Path tempPath(win::Utf16View(temp));
+  // The destination's own name with a suffix that no other replacement uses, so that
+  // no separator has to be looked for.
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[48];
+    const int n = std::snprintf(suffix, sizeof suffix, ".~%lx-%x.tmp", GetCurrentProcessId(), counter.fetch_add(1));
+    Path temp = destination + Path(suffix, suffix + n);
+    FileHandle file = Owned(CreateFileW(Wide(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return Replacement(destination, std::move(temp), std::move(file), replaced);
+    const DWORD code = GetLastError();
+    if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)
+      return std::unexpected(code == ERROR_FILE_NOT_FOUND ? Error::kPathNotFound : ErrorFromSystem(code));
+  }
+  return std::unexpected(Error::kOther);
+}
 
+Replacement::~Replacement() { Discard(); }
+
+void Replacement::Discard() noexcept {
+  file_.Close();
+  if (temp_.empty()) return;
+  SetFileAttributesW(Wide(temp_), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(Wide(temp_));
+  temp_.clear();
+}
+
+Status Replacement::Write(std::string_view bytes) { return WriteAll(Native(file_), u"", bytes); }
+
+Status Replacement::Install(const Placement& placement) {
   Status status;
-  HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    status = std::unexpected(FromLastError(tempPath));
-  } else {
-    status = WriteAll(file, tempPath, content);
-    if (status && durable && !FlushFileBuffers(file)) status = std::unexpected(FromLastError(tempPath));
-    CloseHandle(file);
-  }
-  // The replacement keeps the hidden and system attributes of the file it replaces.
-  if (status && attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(temp, attributes);
-  const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0);
-  if (status && !MoveFileExW(temp, Wide(path), flags)) status = std::unexpected(FromLastError(path));
-  if (!status) {
-    SetFileAttributesW(temp, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(temp);
-  }
+  if (placement.durable && !FlushFileBuffers(Native(file_))) status = std::unexpected(ErrorFromSystem(GetLastError()));
+  if (!file_.Close() && status) status = std::unexpected(ErrorFromSystem(GetLastError()));
+  if (status && placement.attributes) SetFileAttributesW(Wide(temp_), *placement.attributes);
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | (placement.durable ? MOVEFILE_WRITE_THROUGH : 0);
+  if (status && !MoveFileExW(Wide(temp_), Wide(destination_), flags))
+    status = std::unexpected(ReplaceError(destination_, GetLastError()));
+  if (status) temp_.clear();
+  Discard();
   return status;
+}
+
+Status ReplaceContent(const Path& path, std::string_view content, bool durable) {
+  auto replacement = Replacement::Create(path);
+  if (!replacement) return std::unexpected(replacement.error());
+  if (Status written = replacement->Write(content); !written) return written;
+  // The new file keeps the hidden and system attributes of the file it replaces.
+  return replacement->Install({.durable = durable, .attributes = replacement->Replaced()});
 }
 
 Result<Appender> Appender::Open(const Path& path) {
   auto file = OpenFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
   if (!file) return std::unexpected(file.error());
-  return Appender(reinterpret_cast<std::intptr_t>(*file));
+  return Appender(std::move(*file));
 }
-
-Appender::Appender(Appender&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
-Appender& Appender::operator=(Appender&& other) noexcept {
-  if (this != &other) {
-    CloseIfOpen(handle_);
-    handle_ = std::exchange(other.handle_, kClosed);
-  }
-  return *this;
-}
-Appender::~Appender() { CloseIfOpen(handle_); }
 
 Result<std::uint64_t> Reader::Size() {
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(Native(handle_), &size)) return std::unexpected(FromLastError(u""));
+  if (!GetFileSizeEx(Native(file_), &size)) return std::unexpected(FromLastError(u""));
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
 Result<std::uint64_t> Appender::Size() {
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(Native(handle_), &size)) return std::unexpected(FromLastError(u""));
+  if (!GetFileSizeEx(Native(file_), &size)) return std::unexpected(FromLastError(u""));
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
@@ -175,11 +192,11 @@ Result<std::string> Appender::ReadAt(std::uint64_t offset, std::size_t count) {
   std::string bytes(count, '\0');
   LARGE_INTEGER start;
   start.QuadPart = static_cast<LONGLONG>(offset);
-  if (!SetFilePointerEx(Native(handle_), start, nullptr, FILE_BEGIN)) return std::unexpected(FromLastError(u""));
+  if (!SetFilePointerEx(Native(file_), start, nullptr, FILE_BEGIN)) return std::unexpected(FromLastError(u""));
   std::size_t filled = 0;
   while (filled < count) {
     DWORD got = 0;
-    if (!ReadFile(Native(handle_), bytes.data() + filled, static_cast<DWORD>(count - filled), &got, nullptr))
+    if (!ReadFile(Native(file_), bytes.data() + filled, static_cast<DWORD>(count - filled), &got, nullptr))
       return std::unexpected(FromLastError(u""));
     if (got == 0) break;
     filled += got;
@@ -190,14 +207,13 @@ Result<std::string> Appender::ReadAt(std::uint64_t offset, std::size_t count) {
 
 Status Appender::Write(std::string_view bytes) {
   LARGE_INTEGER zero{};
-  if (!SetFilePointerEx(Native(handle_), zero, nullptr, FILE_END)) return std::unexpected(FromLastError(u""));
-  return WriteAll(Native(handle_), u"", bytes);
+  if (!SetFilePointerEx(Native(file_), zero, nullptr, FILE_END)) return std::unexpected(FromLastError(u""));
+  return WriteAll(Native(file_), u"", bytes);
 }
 
 Status CreateIfMissing(const Path& path) {
   auto file = OpenFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
   if (!file) return std::unexpected(file.error());
-  CloseHandle(*file);
   return {};
 }
 

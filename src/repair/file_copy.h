@@ -2,9 +2,10 @@
 // FileCopyEx: the repair tool's only copy routine.
 //
 // When the destination already holds exactly the source's bytes, nothing is written.
-// Otherwise the source's bytes go into a new temporary file in the destination's
-// folder, which then replaces the destination in one step (MoveFileExW with
-// MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH on Windows, rename on POSIX). On
+// Otherwise the source's bytes go into a fileio::Replacement, a new temporary file in
+// the destination's folder, which then replaces the destination in one step
+// (MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH on Windows,
+// rename on POSIX; a link in the destination's place is replaced itself). On
 // failure the temporary file is removed and the destination is left as it was; no file
 // stays open either way. The bytes pass through a buffer of bounded size, so memory
 // does not grow with the file. Both paths go to the platform exactly as given, whatever

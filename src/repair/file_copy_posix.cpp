@@ -2,9 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -22,27 +20,9 @@ using Side = CopyFailure::Side;
 
 constexpr std::size_t kChunk = 1 << 20;
 
-// A file descriptor that is closed when it goes out of scope.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) noexcept : fd_(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      reset();
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  ~UniqueFd() { reset(); }
-  int get() const noexcept { return fd_; }
-  explicit operator bool() const noexcept { return fd_ >= 0; }
-  // Closes now and reports whether the close succeeded.
-  bool reset() noexcept { return fd_ < 0 || close(std::exchange(fd_, -1)) == 0; }
+using fileio::FileHandle;
 
- private:
-  int fd_;
-};
+int Fd(const FileHandle& file) { return static_cast<int>(file.get()); }
 
 std::unexpected<CopyFailure> Fail(Side side, Error error) noexcept { return std::unexpected(CopyFailure{side, error}); }
 std::unexpected<CopyFailure> FailErrno(Side side, int code = errno) noexcept {
@@ -68,25 +48,16 @@ ssize_t ReadAt(int fd, char* buffer, std::size_t size, off_t offset) {
 bool HoldsExactly(const std::string& path, const struct stat& existing, int source, const struct stat& sourceStat) {
   if (!S_ISREG(existing.st_mode) || existing.st_size != sourceStat.st_size) return false;
   if (existing.st_dev == sourceStat.st_dev && existing.st_ino == sourceStat.st_ino) return true;
-  UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const FileHandle fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd) return false;
   auto ours = std::make_unique_for_overwrite<char[]>(kChunk);
   auto theirs = std::make_unique_for_overwrite<char[]>(kChunk);
   for (off_t offset = 0;; offset += static_cast<off_t>(kChunk)) {
     const ssize_t a = ReadAt(source, ours.get(), kChunk, offset);
-    const ssize_t b = ReadAt(fd.get(), theirs.get(), kChunk, offset);
+    const ssize_t b = ReadAt(Fd(fd), theirs.get(), kChunk, offset);
     if (a < 0 || a != b || std::memcmp(ours.get(), theirs.get(), static_cast<std::size_t>(a)) != 0) return false;
     if (static_cast<std::size_t>(a) < kChunk) return true;
   }
-}
-
-// A name beside `destination` in the same folder that no other copy uses: the
-// destination's own name with a suffix, so no separator has to be looked for.
-std::string TempName(const std::string& destination) {
-  static std::atomic<unsigned> counter{0};
-  char suffix[48];
-  std::snprintf(suffix, sizeof suffix, ".~%x-%x.tmp", static_cast<unsigned>(getpid()), counter.fetch_add(1));
-  return destination + suffix;
 }
 
 // The number of bytes copied, or why the copy failed.
@@ -147,10 +118,10 @@ CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileNam
 
   // Opened without blocking, so that a pipe in the source's place cannot hold the copy
   // up before it is refused below.
-  UniqueFd source(open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  FileHandle source(open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!source) return FailErrno(Side::kSource);
   struct stat sourceStat;
-  if (fstat(source.get(), &sourceStat) != 0) return FailErrno(Side::kSource);
+  if (fstat(Fd(source), &sourceStat) != 0) return FailErrno(Side::kSource);
   if (S_ISDIR(sourceStat.st_mode)) return Fail(Side::kSource, Error::kIsDirectory);
   // Only files are components: a device or a pipe may never end (/dev/zero).
   if (!S_ISREG(sourceStat.st_mode)) return Fail(Side::kSource, Error::kOther);
@@ -160,32 +131,20 @@ CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileNam
   if (exists && S_ISDIR(existing.st_mode)) return Fail(Side::kDestination, Error::kIsDirectory);
   // A device or a pipe in the destination's place is never replaced by a file.
   if (exists && !S_ISREG(existing.st_mode)) return Fail(Side::kDestination, Error::kOther);
-  if (exists && HoldsExactly(destination, existing, source.get(), sourceStat)) return {};
-  // A read-only component is not replaced, as on Windows.
-  if (exists && (existing.st_mode & 0222) == 0) return Fail(Side::kDestination, Error::kReadOnly);
+  if (exists && HoldsExactly(destination, existing, Fd(source), sourceStat)) return {};
 
-  std::string temp;
-  UniqueFd fd;
-  for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
-    temp = TempName(destination);
-    fd = UniqueFd(open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd && errno != EEXIST) {
-      const int code = errno;
-      return Fail(Side::kDestination, code == ENOENT ? Error::kPathNotFound : fileio::ErrorFromSystem(code));
-    }
-  }
-  if (!fd) return Fail(Side::kDestination, Error::kOther);
-
-  const CopiedBytes copied = CopyData(source.get(), fd.get());
-  CopyStatus status = copied ? CheckSourceUnchanged(source.get(), sourceStat, *copied)
+  // The replacement refuses a read-only component, as Windows does.
+  auto replacement = fileio::Replacement::Create(DestFileName);
+  if (!replacement) return Fail(Side::kDestination, replacement.error());
+  const CopiedBytes copied = CopyData(Fd(source), static_cast<int>(replacement->NativeHandle()));
+  CopyStatus status = copied ? CheckSourceUnchanged(Fd(source), sourceStat, *copied)
                              : CopyStatus(std::unexpected(copied.error()));
-  source.reset();
+  source.Close();
+  if (!status) return status;
   // A replaced component keeps its permission bits.
-  if (status && exists && fchmod(fd.get(), existing.st_mode & 07777) != 0) status = FailErrno(Side::kDestination);
-  if (!fd.reset() && status) status = FailErrno(Side::kDestination);
-  if (status && rename(temp.c_str(), destination.c_str()) != 0) status = FailErrno(Side::kDestination);
-  if (!status) unlink(temp.c_str());
-  return status;
+  if (auto installed = replacement->Install({.attributes = replacement->Replaced()}); !installed)
+    return Fail(Side::kDestination, installed.error());
+  return {};
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -72,17 +70,8 @@ bool HoldsExactly(const fileio::Path& path, HANDLE source) {
   }
 }
 
-// A name beside the destination in the same folder: the destination's own name with a
-// suffix, so no separator has to be looked for.
-fileio::Path TempName(const fileio::Path& destination) {
-  static std::atomic<unsigned> counter{0};
-  char suffix[48];
-  const int n = std::snprintf(suffix, sizeof suffix, ".~%lx-%x.tmp", GetCurrentProcessId(), counter.fetch_add(1));
-  return destination + fileio::Path(suffix, suffix + n);
-}
-
 // The source's bytes, from its start to its end, into `to`.
-CopyStatus CopyData(HANDLE from, HANDLE to) {
+CopyStatus CopyData(HANDLE from, fileio::Replacement& to) {
   LARGE_INTEGER start{};
   if (!SetFilePointerEx(from, start, nullptr, FILE_BEGIN)) return FailLastError(Side::kSource);
   auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
@@ -90,28 +79,8 @@ CopyStatus CopyData(HANDLE from, HANDLE to) {
     DWORD got = 0;
     if (!ReadFile(from, buffer.get(), kChunk, &got, nullptr)) return FailLastError(Side::kSource);
     if (got == 0) return {};
-    for (DWORD done = 0; done < got;) {
-      DWORD written = 0;
-      if (!WriteFile(to, buffer.get() + done, got - done, &written, nullptr)) return FailLastError(Side::kDestination);
-      done += written;
-    }
+    if (auto written = to.Write({buffer.get(), got}); !written) return Fail(Side::kDestination, written.error());
   }
-}
-
-// MoveFileExW reports a destination that cannot be replaced as "access denied" both
-// for missing rights and for a loaded component. A loaded one refuses to be opened for
-// writing with a sharing error; that tells the two apart.
-Error ReplaceError(const fileio::Path& destination, DWORD code) {
-  if (code != ERROR_ACCESS_DENIED) return fileio::ErrorFromSystem(code);
-  const DWORD attributes = GetFileAttributesW(Wide(destination));
-  if (attributes == INVALID_FILE_ATTRIBUTES) return Error::kAccessDenied;
-  if (attributes & FILE_ATTRIBUTE_READONLY) return Error::kReadOnly;
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Error::kIsDirectory;
-  unique_handle probe(CreateFileW(Wide(destination), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (probe) return Error::kAccessDenied;
-  const Error probed = fileio::ErrorFromSystem(GetLastError());
-  return probed == Error::kSharingViolation ? probed : Error::kAccessDenied;
 }
 
 CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileName) {
@@ -125,32 +94,15 @@ CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileNam
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return Fail(Side::kDestination, Error::kIsDirectory);
   if (exists && HoldsExactly(DestFileName, source->get())) return {};
-  // Windows refuses to replace a read-only file; say so before anything is written
-  // (some platforms' MoveFileExW replaces it regardless).
-  if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) return Fail(Side::kDestination, Error::kReadOnly);
-
-  fileio::Path temp;
-  unique_handle file;
-  for (int attempt = 0; attempt < 100 && !file; ++attempt) {
-    temp = TempName(DestFileName);
-    file.reset(CreateFileW(Wide(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-      const DWORD code = GetLastError();
-      if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)
-        return Fail(Side::kDestination,
-                    code == ERROR_FILE_NOT_FOUND ? Error::kPathNotFound : fileio::ErrorFromSystem(code));
-    }
-  }
-  if (!file) return Fail(Side::kDestination, Error::kOther);
-
-  CopyStatus status = CopyData(source->get(), file.get());
+  // The replacement refuses a read-only destination, as Windows refuses to replace one.
+  auto replacement = fileio::Replacement::Create(DestFileName);
+  if (!replacement) return Fail(Side::kDestination, replacement.error());
+  CopyStatus status = CopyData(source->get(), *replacement);
   if (!source->reset() && status) status = FailLastError(Side::kSource);
-  if (status && !FlushFileBuffers(file.get())) status = FailLastError(Side::kDestination);
-  if (!file.reset() && status) status = FailLastError(Side::kDestination);
-  if (status && !MoveFileExW(Wide(temp), Wide(DestFileName), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    status = Fail(Side::kDestination, ReplaceError(DestFileName, GetLastError()));
-  if (!status) DeleteFileW(Wide(temp));
-  return status;
+  if (!status) return status;
+  if (auto installed = replacement->Install({.durable = true, .attributes = std::nullopt}); !installed)
+    return Fail(Side::kDestination, installed.error());
+  return {};
 }
 
 }  // namespace

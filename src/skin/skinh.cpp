@@ -18,16 +18,18 @@
 
 #include <new>
 #include <string>
+#include <utility>
 
 #include "skin/she_format.h"
+#include "win32/raii.h"
 
 namespace {
 
 // The skin of one thread. It lives as long as the thread: a skin is never detached.
 struct ThreadSkin {
   skin::Skin colours{};
-  HBRUSH window = nullptr;
-  HBRUSH field = nullptr;
+  win::unique_hbrush window;
+  win::unique_hbrush field;
   HHOOK hook = nullptr;
 };
 
@@ -50,16 +52,16 @@ LRESULT CALLBACK SkinnedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         SetTextColor(dc, Colour(skin->colours.text));
         SetBkColor(dc, Colour(skin->colours.window));
         SetBkMode(dc, TRANSPARENT);
-        return reinterpret_cast<LRESULT>(skin->window);
+        return reinterpret_cast<LRESULT>(skin->window.get());
       case WM_CTLCOLOREDIT:
       case WM_CTLCOLORLISTBOX:
         SetTextColor(dc, Colour(skin->colours.text));
         SetBkColor(dc, Colour(skin->colours.field));
-        return reinterpret_cast<LRESULT>(skin->field);
+        return reinterpret_cast<LRESULT>(skin->field.get());
       case WM_ERASEBKGND: {
         RECT client{};
         GetClientRect(hwnd, &client);
-        FillRect(dc, &client, skin->window);
+        FillRect(dc, &client, skin->window.get());
         return 1;
       }
       default: break;
@@ -102,12 +104,12 @@ LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 bool ReadSkinFile(const char* path, std::string& bytes) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const win::unique_handle file(
+      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   bytes.resize(skin::kMaxSkinFileSize + 1);
   DWORD read = 0;
-  const bool ok = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) != FALSE;
-  CloseHandle(file);
+  const bool ok = ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) != FALSE;
   bytes.resize(read);
   return ok;
 }
@@ -120,22 +122,16 @@ extern "C" int WINAPI SkinH_AttachEx(const char* skinFile, const char* /*passwor
   if (!ReadSkinFile(skinFile, bytes)) return 0;
   const auto colours = skin::ParseSkin(bytes);
   if (!colours) return 0;
-  HBRUSH window = CreateSolidBrush(Colour(colours->window));
-  HBRUSH field = CreateSolidBrush(Colour(colours->field));
-  if (!window || !field) {
-    if (window) DeleteObject(window);
-    if (field) DeleteObject(field);
-    return 0;
-  }
+  win::unique_hbrush window(CreateSolidBrush(Colour(colours->window)));
+  win::unique_hbrush field(CreateSolidBrush(Colour(colours->field)));
+  if (!window || !field) return 0;
 
   if (!threadSkin) threadSkin = new (std::nothrow) ThreadSkin;
   if (!threadSkin) return 0;
   ThreadSkin& skin = *threadSkin;
-  if (skin.window) DeleteObject(skin.window);
-  if (skin.field) DeleteObject(skin.field);
   skin.colours = *colours;
-  skin.window = window;
-  skin.field = field;
+  skin.window = std::move(window);
+  skin.field = std::move(field);
   if (!skin.hook) skin.hook = SetWindowsHookExW(WH_CBT, CreationHook, nullptr, GetCurrentThreadId());
   EnumThreadWindows(GetCurrentThreadId(), SubclassTopLevel, 0);
   return 1;

@@ -63,12 +63,13 @@ using unique_hkey = unique_any<HKEY, &RegCloseKey>;
 using unique_bstr = unique_any<BSTR, &SysFreeString>;
 using unique_hicon = unique_any<HICON, &DestroyIcon>;
 using unique_hfont = unique_any<HFONT, &DeleteObject>;
+using unique_hbrush = unique_any<HBRUSH, &DeleteObject>;
+using unique_hwnd = unique_any<HWND, &DestroyWindow>;
 
 // A BSTR copy of a wide string; null only when out of memory.
 inline unique_bstr make_bstr(std::wstring_view text) {
   return unique_bstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
 }
-inline unique_bstr make_bstr(const wchar_t* text, UINT length) { return unique_bstr(SysAllocStringLen(text, length)); }
 
 // Owns a handle that CloseHandle releases. NULL and INVALID_HANDLE_VALUE both mean
 // "no handle", as the Win32 functions return one or the other on failure.
@@ -147,6 +148,43 @@ class com_ptr {
  private:
   T* p_ = nullptr;
 };
+
+// A description that an ITypeInfo hands out (TYPEATTR, FUNCDESC), given back to it
+// when it goes:
+//
+//   win::unique_typeattr attr(info);
+//   RETURN_IF_FAILED(info->GetTypeAttr(attr.put()));
+template <class T, void (*Release)(ITypeInfo*, T*)>
+class unique_typeinfo_data {
+ public:
+  explicit unique_typeinfo_data(ITypeInfo* info) : info_(info) {}
+  unique_typeinfo_data(const unique_typeinfo_data&) = delete;
+  unique_typeinfo_data& operator=(const unique_typeinfo_data&) = delete;
+  ~unique_typeinfo_data() { reset(); }
+
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  void reset() {
+    if (auto p = std::exchange(p_, nullptr)) Release(info_.get(), p);
+  }
+  T** put() {
+    reset();
+    return &p_;
+  }
+
+ private:
+  com_ptr<ITypeInfo> info_;
+  T* p_ = nullptr;
+};
+
+namespace detail {
+inline void ReleaseTypeAttr(ITypeInfo* info, TYPEATTR* attr) { info->ReleaseTypeAttr(attr); }
+inline void ReleaseFuncDesc(ITypeInfo* info, FUNCDESC* func) { info->ReleaseFuncDesc(func); }
+}  // namespace detail
+
+using unique_typeattr = unique_typeinfo_data<TYPEATTR, &detail::ReleaseTypeAttr>;
+using unique_funcdesc = unique_typeinfo_data<FUNCDESC, &detail::ReleaseFuncDesc>;
 
 // An owned VARIANT, cleared when it goes.
 class unique_variant : public VARIANT {

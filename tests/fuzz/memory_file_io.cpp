@@ -42,10 +42,7 @@ fileio::Result<std::shared_ptr<File>> Open(const fileio::Path& path) {
 std::intptr_t NewHandle(std::shared_ptr<File> file) {
   return reinterpret_cast<std::intptr_t>(new Handle{std::move(file)});
 }
-Handle& At(std::intptr_t handle) { return *reinterpret_cast<Handle*>(handle); }
-void Close(std::intptr_t& handle) {
-  delete reinterpret_cast<Handle*>(std::exchange(handle, 0));
-}
+Handle& At(const fileio::FileHandle& file) { return *reinterpret_cast<Handle*>(file.get()); }
 
 }  // namespace
 
@@ -71,31 +68,27 @@ namespace fileio {
 
 Error ErrorFromSystem(unsigned long) { return Error::kOther; }
 
+bool FileHandle::Close() noexcept {
+  if (value_ != kNone) delete reinterpret_cast<Handle*>(release());
+  return true;
+}
+
 bool IsFile(const Path& path) { return IsUsableName(path) && Find(path) != nullptr; }
 
 Result<Reader> Reader::Open(const Path& path) {
   auto file = ::Open(path);
   if (!file) return std::unexpected(file.error());
-  return Reader(NewHandle(std::move(*file)));
+  return Reader(FileHandle(NewHandle(std::move(*file))));
 }
-Reader::Reader(Reader&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
-Reader& Reader::operator=(Reader&& other) noexcept {
-  if (this != &other) {
-    Close(handle_);
-    handle_ = std::exchange(other.handle_, 0);
-  }
-  return *this;
-}
-Reader::~Reader() { Close(handle_); }
 
 Result<std::size_t> Reader::Read(char* buffer, std::size_t size) {
-  Handle& h = At(handle_);
+  Handle& h = At(file_);
   const std::size_t n = std::min(size, h.file->bytes.size() - std::min(h.at, h.file->bytes.size()));
   if (n > 0) std::memcpy(buffer, h.file->bytes.data() + h.at, n);
   h.at += n;
   return n;
 }
-Result<std::uint64_t> Reader::Size() { return At(handle_).file->bytes.size(); }
+Result<std::uint64_t> Reader::Size() { return At(file_).file->bytes.size(); }
 
 // A replaced file is a new file under the old name: readers of the old one keep it.
 Status ReplaceContent(const Path& path, std::string_view content, bool) {
@@ -110,26 +103,17 @@ Result<Appender> Appender::Open(const Path& path) {
   auto file = ::Open(path);
   if (!file) return std::unexpected(file.error());
   if ((*file)->readOnly) return std::unexpected(Error::kAccessDenied);
-  return Appender(NewHandle(std::move(*file)));
+  return Appender(FileHandle(NewHandle(std::move(*file))));
 }
-Appender::Appender(Appender&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
-Appender& Appender::operator=(Appender&& other) noexcept {
-  if (this != &other) {
-    Close(handle_);
-    handle_ = std::exchange(other.handle_, 0);
-  }
-  return *this;
-}
-Appender::~Appender() { Close(handle_); }
 
-Result<std::uint64_t> Appender::Size() { return At(handle_).file->bytes.size(); }
+Result<std::uint64_t> Appender::Size() { return At(file_).file->bytes.size(); }
 Result<std::string> Appender::ReadAt(std::uint64_t offset, std::size_t count) {
-  const std::string& bytes = At(handle_).file->bytes;
+  const std::string& bytes = At(file_).file->bytes;
   if (offset >= bytes.size()) return std::string();
   return bytes.substr(static_cast<std::size_t>(offset), count);
 }
 Status Appender::Write(std::string_view bytes) {
-  At(handle_).file->bytes.append(bytes);
+  At(file_).file->bytes.append(bytes);
   return {};
 }
 

@@ -8,7 +8,8 @@
 namespace tesvar::module {
 namespace {
 
-// The only two pieces of process-wide state of the server.
+// Two of the three pieces of process-wide state of the server; the third is the type
+// information its objects share (type_dispatch.cpp).
 HMODULE g_module = nullptr;
 std::atomic<long> g_locks{0};
 

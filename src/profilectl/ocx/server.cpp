@@ -7,6 +7,7 @@
 #include "registration.h"
 #include "tesvar_control.h"
 #include "tesvar_identity.h"
+#include "type_dispatch.h"
 
 namespace {
 
@@ -35,7 +36,12 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   return tesvar::GetClassObject(kClasses, clsid, iid, out);
 }
 
-STDAPI DllCanUnloadNow() { return tesvar::module::CanUnload() ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() {
+  if (!tesvar::module::CanUnload()) return S_FALSE;
+  // The server may go: the type information its objects shared goes first.
+  tesvar::ReleaseModuleTypeLib();
+  return S_OK;
+}
 
 STDAPI DllRegisterServer() { return tesvar::RegisterServer(); }
 

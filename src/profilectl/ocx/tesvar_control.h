@@ -1,11 +1,13 @@
 #pragma once
-// The Tesvar control: the automation interface _Tesvar over TesvarCore, and the OLE
-// control interfaces that a form designer and a container need for a control that is
-// invisible at run time and always measures 510 x 510 twips.
+// The Tesvar control: the automation interface _Tesvar over TesvarCore
+// (tesvar_automation.cpp), and the OLE control interfaces that a form designer and a
+// container need for a control that is invisible at run time and always measures
+// 510 x 510 twips (tesvar_embedding.cpp).
 #include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <tuple>
@@ -144,6 +146,13 @@ class TesvarControl final
 
  private:
   HRESULT Failed(const profilectl::ControlError& error) noexcept;
+  // A member that calls the core: a failed call becomes the member's error (Failed).
+  // The second form clears *result first, gives E_POINTER when `result` or one of the
+  // member's by-reference `inputs` is missing, and hands out the core's value.
+  template <class Call>
+  HRESULT Forward(Call&& call) noexcept;
+  template <class Out, class Call>
+  HRESULT Forward(Out* result, std::initializer_list<const void*> inputs, Call&& call) noexcept;
   HRESULT InPlaceActivate(IOleClientSite* activeSite, HWND parent, LPCRECT posRect) noexcept;
   void PlaceWindow(const RECT& pos) noexcept;
   void ReadUserMode() noexcept;
@@ -164,7 +173,7 @@ class TesvarControl final
   DWORD viewAspects_ = 0;
   DWORD viewAdvf_ = 0;
   win::com_ptr<EventsConnectionPoint> events_;
-  HWND window_ = nullptr;
+  win::unique_hwnd window_;
   bool userMode_ = true;  // run time unless the container says otherwise
   bool initialized_ = false;
   bool placing_ = false;

@@ -1,14 +1,66 @@
 #include "type_dispatch.h"
 
+#include <utility>
+
 #include "module.h"
-#include "win32/raii.h"
+#include "tesvar_identity.h"
 
 namespace tesvar {
 namespace {
 
+// The module's shared type information. A slim lock and plain pointers need no code
+// to start or to end, so nothing is released from DllMain when the process ends;
+// ReleaseModuleTypeLib gives them back.
+struct SharedTypes {
+  SRWLOCK lock = SRWLOCK_INIT;
+  ITypeLib* lib = nullptr;
+  ITypeInfo* control = nullptr;  // the vtable side of _Tesvar
+};
+constinit SharedTypes g_types;
+
+class Locked {
+ public:
+  Locked() { AcquireSRWLockExclusive(&g_types.lock); }
+  ~Locked() { ReleaseSRWLockExclusive(&g_types.lock); }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+};
+
+// The vtable side of interface `iid` in `lib` (for a dual interface, the interface
+// rather than its dispatch view).
+HRESULT VtableTypeInfo(ITypeLib* lib, REFIID iid, ITypeInfo** out) {
+  win::com_ptr<ITypeInfo> info;
+  RETURN_IF_FAILED(lib->GetTypeInfoOfGuid(iid, info.put()));
+  win::unique_typeattr attr(info.get());
+  RETURN_IF_FAILED(info->GetTypeAttr(attr.put()));
+  if (attr->typekind == TKIND_DISPATCH && (attr->wTypeFlags & TYPEFLAG_FDUAL)) {
+    HREFTYPE vtableSide = 0;
+    RETURN_IF_FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableSide));
+    return info->GetRefTypeInfo(vtableSide, out);
+  }
+  *out = info.detach();
+  return S_OK;
+}
+
+// Hands out (with a reference each) the shared library and interface information that
+// are asked for, loading them first when needed.
+HRESULT GetShared(ITypeLib** lib, ITypeInfo** control) noexcept {
+  const Locked locked;
+  if (!g_types.lib) {
+    win::com_ptr<ITypeLib> loaded;
+    RETURN_IF_FAILED(LoadModuleTypeLib(loaded.put()));
+    win::com_ptr<ITypeInfo> info;
+    RETURN_IF_FAILED(VtableTypeInfo(loaded.get(), kInterfaceId, info.put()));
+    g_types.lib = loaded.detach();
+    g_types.control = info.detach();
+  }
+  if (lib) (*lib = g_types.lib)->AddRef();
+  if (control) (*control = g_types.control)->AddRef();
+  return S_OK;
+}
+
 // The function that Invoke's flags name for `member`, if the type describes one.
-HRESULT FindFunction(ITypeInfo* info, DISPID member, WORD flags, FUNCDESC** out) {
-  *out = nullptr;
+HRESULT FindFunction(ITypeInfo* info, DISPID member, WORD flags, win::unique_funcdesc& out) {
   win::com_ptr<ITypeInfo> holder(info);
   auto info2 = holder.query<ITypeInfo2>();
   RETURN_HR_IF(E_NOINTERFACE, !info2);
@@ -22,7 +74,7 @@ HRESULT FindFunction(ITypeInfo* info, DISPID member, WORD flags, FUNCDESC** out)
   for (const auto& kind : kKinds) {
     if (!(flags & kind.flag)) continue;
     UINT index = 0;
-    if (SUCCEEDED(info2->GetFuncIndexOfMemId(member, kind.kind, &index))) return info->GetFuncDesc(index, out);
+    if (SUCCEEDED(info2->GetFuncIndexOfMemId(member, kind.kind, &index))) return info->GetFuncDesc(index, out.put());
   }
   return DISP_E_MEMBERNOTFOUND;
 }
@@ -39,54 +91,48 @@ HRESULT LoadModuleTypeLib(ITypeLib** out) noexcept {
   return LoadTypeLibEx(module::Path().c_str(), REGKIND_NONE, out);
 }
 
-HRESULT LoadInterfaceTypeInfo(REFIID iid, ITypeInfo** out) noexcept {
+HRESULT ModuleTypeLib(ITypeLib** out) noexcept {
   RETURN_HR_IF_NULL(E_POINTER, out);
   *out = nullptr;
-  win::com_ptr<ITypeLib> lib;
-  RETURN_IF_FAILED(LoadModuleTypeLib(lib.put()));
-  win::com_ptr<ITypeInfo> info;
-  RETURN_IF_FAILED(lib->GetTypeInfoOfGuid(iid, info.put()));
-  TYPEATTR* attr = nullptr;
-  RETURN_IF_FAILED(info->GetTypeAttr(&attr));
-  const bool dispatchView = attr->typekind == TKIND_DISPATCH && (attr->wTypeFlags & TYPEFLAG_FDUAL);
-  info->ReleaseTypeAttr(attr);
-  if (dispatchView) {
-    HREFTYPE vtableSide = 0;
-    RETURN_IF_FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableSide));
-    win::com_ptr<ITypeInfo> iface;
-    RETURN_IF_FAILED(info->GetRefTypeInfo(vtableSide, iface.put()));
-    info = iface;
-  }
-  *out = info.detach();
-  return S_OK;
+  return GetShared(out, nullptr);
 }
 
-CoercedArguments::~CoercedArguments() {
-  for (auto& value : values_) VariantClear(&value);
+HRESULT ControlInterfaceTypeInfo(ITypeInfo** out) noexcept {
+  RETURN_HR_IF_NULL(E_POINTER, out);
+  *out = nullptr;
+  return GetShared(nullptr, out);
+}
+
+void ReleaseModuleTypeLib() noexcept {
+  ITypeLib* lib = nullptr;
+  ITypeInfo* control = nullptr;
+  {
+    const Locked locked;
+    lib = std::exchange(g_types.lib, nullptr);
+    control = std::exchange(g_types.control, nullptr);
+  }
+  if (control) control->Release();
+  if (lib) lib->Release();
 }
 
 HRESULT CoercedArguments::Prepare(ITypeInfo* info, DISPID member, WORD flags, DISPPARAMS* given,
                                   UINT* argErr) noexcept {
   if (!given) return E_INVALIDARG;
   params_ = *given;
-  FUNCDESC* func = nullptr;
+  win::unique_funcdesc func(info);
   // A member the type does not describe is left to DispInvoke to report.
-  if (FAILED(FindFunction(info, member, flags, &func))) return S_OK;
+  if (FAILED(FindFunction(info, member, flags, func))) return S_OK;
 
   const UINT count = given->cArgs;
   const UINT named = given->cNamedArgs;
-  if (named > count || (count && !given->rgvarg)) {
-    info->ReleaseFuncDesc(func);
-    return E_INVALIDARG;
-  }
+  if (named > count || (count && !given->rgvarg)) return E_INVALIDARG;
   // The parameters that a caller passes: all but a trailing [out, retval].
   int inputs = func->cParams;
   if (inputs > 0 && (func->lprgelemdescParam[inputs - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL)) --inputs;
 
   HRESULT hr = S_OK;
   try {
-    values_.resize(count);
-    for (auto& value : values_) VariantInit(&value);
+    values_ = std::vector<win::unique_variant>(count);
     args_.assign(given->rgvarg, given->rgvarg + count);
   } catch (...) {
     hr = E_OUTOFMEMORY;
@@ -128,7 +174,6 @@ HRESULT CoercedArguments::Prepare(ITypeInfo* info, DISPID member, WORD flags, DI
       args_[k] = values_[k];  // still owned by values_
     }
   }
-  info->ReleaseFuncDesc(func);
   if (SUCCEEDED(hr) && count) params_.rgvarg = args_.data();
   return hr;
 }

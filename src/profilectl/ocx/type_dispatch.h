@@ -1,21 +1,28 @@
 #pragma once
-// IDispatch driven by the type library: the embedded library's type information, and
-// the arguments of an Invoke call converted to the types its member declares, so that
-// a script host's VT_BYREF | VT_VARIANT variables and plain values reach by-reference
-// parameters as the declared type.
+// IDispatch driven by the type library: the embedded library and its type information,
+// and the arguments of an Invoke call converted to the types its member declares, so
+// that a script host's VT_BYREF | VT_VARIANT variables and plain values reach
+// by-reference parameters as the declared type.
 #include <windows.h>
 #include <oaidl.h>
 
 #include <vector>
 
+#include "win32/raii.h"
+
 namespace tesvar {
 
-// The vtable side of interface `iid` in the type library embedded in this module
-// (for a dual interface, the interface rather than its dispatch view).
-HRESULT LoadInterfaceTypeInfo(REFIID iid, ITypeInfo** out) noexcept;
-
-// The embedded type library itself.
+// The type library embedded in this module, loaded anew from the file (registration).
 HRESULT LoadModuleTypeLib(ITypeLib** out) noexcept;
+
+// The type library embedded in this module and the vtable side of the control's dual
+// interface in it (the interface rather than its dispatch view), loaded on first use
+// and shared from then on by every object of the module, from any thread.
+// ReleaseModuleTypeLib lets them go (when the server may unload); the next use loads
+// them again.
+HRESULT ModuleTypeLib(ITypeLib** out) noexcept;
+HRESULT ControlInterfaceTypeInfo(ITypeInfo** out) noexcept;
+void ReleaseModuleTypeLib() noexcept;
 
 // The arguments of one Invoke call, each in the type the member declares for it. A
 // by-reference parameter given by value, as another type, or as VT_BYREF | VT_VARIANT
@@ -26,7 +33,6 @@ class CoercedArguments {
   CoercedArguments() = default;
   CoercedArguments(const CoercedArguments&) = delete;
   CoercedArguments& operator=(const CoercedArguments&) = delete;
-  ~CoercedArguments();
 
   // On a failed conversion, the status of VariantChangeType (type mismatch, overflow)
   // with the argument's index in *argErr; DISP_E_PARAMNOTOPTIONAL, likewise, for an
@@ -35,7 +41,7 @@ class CoercedArguments {
   DISPPARAMS* Get() { return &params_; }
 
  private:
-  std::vector<VARIANT> values_;
+  std::vector<win::unique_variant> values_;
   std::vector<VARIANTARG> args_;
   DISPPARAMS params_{};
 };

@@ -1,7 +1,9 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -395,6 +397,27 @@ TEST_F(PortableStoreTest, WritesAsWindowsConformanceExpects) {
   // NUL after the last line break stays where it is.
   ASSERT_TRUE(store->Write(Put("[s]\r\nname1=val1\r\nname2=\r\nname3\r\nname4=val4\r\n\0"s), "s", "name5", "val5"));
   EXPECT_EQ(Bytes(), "[s]\r\nname1=val1\r\nname2=\r\nname3\r\nname4=val4\r\nname5=val5\r\n\0"s);
+}
+
+// A change puts a new file in place of the old one, and yet the file stays what it
+// was: a link keeps naming it (the file it names gets the change) and it keeps its
+// permission bits. Nothing else is left in the folder.
+TEST_F(PortableStoreTest, ChangesKeepLinksAndPermissionBits) {
+  const std::string target = dir.Write("real.ini", "[s]\r\nk=1\r\n");
+  ASSERT_EQ(chmod(target.c_str(), 0600), 0);
+  const std::string link = dir.File("link.ini");
+  ASSERT_EQ(symlink("real.ini", link.c_str()), 0);
+  ASSERT_TRUE(store->Write(link, "s", "k", "2"));
+  ASSERT_TRUE(store->DeleteKey(link, "s", "k"));
+  EXPECT_EQ(dir.Read("real.ini"), "[s]\r\n");
+  struct stat st {};
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) names.insert(entry.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"link.ini", "real.ini"}));
 }
 
 TEST_F(PortableStoreTest, FailedChangesReportFalseAndTouchNothing) {

@@ -127,6 +127,23 @@ TEST(FileCopyEx, ReplacedFileKeepsItsPermissionBits) {
   EXPECT_EQ(dir.Read("dest.ocx"), "new");
 }
 
+// A link in the destination's place is replaced by the component itself, as Windows
+// replaces a link; the file it named stays as it was.
+TEST(FileCopyEx, LinkAtTheDestinationIsReplacedAndItsTargetKept) {
+  TempDir dir;
+  const std::string source = dir.Write("source.ocx", "component");
+  dir.Write("target.ocx", "installed");
+  const std::string destination = dir.File("dest.ocx");
+  ASSERT_EQ(symlink("target.ocx", destination.c_str()), 0);
+  ASSERT_TRUE(FileCopyEx(P(source), P(destination)));
+  struct stat st {};
+  ASSERT_EQ(lstat(destination.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(dir.Read("dest.ocx"), "component");
+  EXPECT_EQ(dir.Read("target.ocx"), "installed");
+  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"dest.ocx", "source.ocx", "target.ocx"}));
+}
+
 TEST(FileCopyEx, FailuresLeaveTheDestinationUntouched) {
   struct Case {
     const char* name;

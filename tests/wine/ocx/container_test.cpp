@@ -235,10 +235,11 @@ TEST_F(Container, NamesItsClassAndOffersTheEmptyEventSource) {
   EXPECT_EQ(events, expected::kEventsId);
   win::com_ptr<ITypeInfo> coclass;
   ASSERT_EQ(info->GetClassInfo(coclass.put()), S_OK);
-  TYPEATTR* attr = nullptr;
-  ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
-  EXPECT_EQ(attr->guid, expected::kClassId);
-  coclass->ReleaseTypeAttr(attr);
+  {
+    win::unique_typeattr attr(coclass.get());
+    ASSERT_EQ(coclass->GetTypeAttr(attr.put()), S_OK);
+    EXPECT_EQ(attr->guid, expected::kClassId);
+  }
 
   auto container = control.query<IConnectionPointContainer>();
   ASSERT_TRUE(container);

@@ -63,11 +63,9 @@ class TypeLibrary : public testing::Test {
   }
 
   static TYPEATTR Attributes(ITypeInfo* info) {
-    TYPEATTR* attr = nullptr;
-    EXPECT_EQ(info->GetTypeAttr(&attr), S_OK);
-    TYPEATTR copy = *attr;
-    info->ReleaseTypeAttr(attr);
-    return copy;
+    win::unique_typeattr attr(info);
+    EXPECT_EQ(info->GetTypeAttr(attr.put()), S_OK);
+    return *attr.get();
   }
 
   static std::wstring Name(ITypeInfo* info) {
@@ -157,8 +155,8 @@ TEST_F(TypeLibrary, VtableMembersFollowTheInterfaceTable) {
   for (UINT slot = 0; slot < table.size(); ++slot) {
     const Member& member = table[slot];
     SCOPED_TRACE(testing::Message() << "slot " << slot);
-    FUNCDESC* func = nullptr;
-    ASSERT_EQ(iface->GetFuncDesc(slot, &func), S_OK);
+    win::unique_funcdesc func(iface.get());
+    ASSERT_EQ(iface->GetFuncDesc(slot, func.put()), S_OK);
     EXPECT_EQ(func->memid, member.id);
     EXPECT_EQ(func->invkind, member.kind);
     EXPECT_EQ(func->callconv, CC_STDCALL);
@@ -184,7 +182,6 @@ TEST_F(TypeLibrary, VtableMembersFollowTheInterfaceTable) {
       EXPECT_EQ(result.tdesc.lptdesc->vt, member.result);
       EXPECT_EQ(result.paramdesc.wParamFlags, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL);
     }
-    iface->ReleaseFuncDesc(func);
 
     BSTR names[8] = {};
     UINT count = 0;

@@ -1,38 +1,21 @@
-#include "tesvar_control.h"
-
-#include <new>
-#include <string>
-
-#include "about_form.h"
+// The control's OLE side: what a form designer and a container need to embed a control
+// that is invisible at run time and always measures 510 x 510 twips (IOleObject,
+// IOleControl, in-place activation, IViewObject2, persistence), its class information
+// and its connection point.
 #include "module.h"
+#include "tesvar_control.h"
 #include "tesvar_identity.h"
 #include "type_dispatch.h"
-#include "win32/message_box.h"
 #include "win32/screen.h"
-#include "win32/wide.h"
 #include "window/twips.h"
 
 namespace tesvar {
 namespace {
 
-using profilectl::ControlError;
-using profilectl::Outcome;
-
 constexpr wchar_t kControlWindowClass[] = L"TesvarControlWindow";
-constexpr wchar_t kErrorSource[] = L"TesvarLib.Tesvar";
 
 // The fixed extent in HIMETRIC (0.01 mm), as containers exchange it.
 constexpr LONG kSideHimetric = (kSideTwips * 2540 + 720) / 1440;
-
-std::u16string_view View(BSTR text) {
-  return text ? win::Utf16View({text, SysStringLen(text)}) : std::u16string_view();
-}
-
-BSTR MakeBstr(std::u16string_view text) {
-  return win::make_bstr(win::WideView(text)).release();
-}
-
-VARIANT_BOOL Boolean(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
 // The control's side in pixels at the real DPI: 34 at 96 DPI.
 int SidePixels() { return window::TwipsToPixels(kSideTwips, win::ScreenDpi()); }
@@ -71,61 +54,7 @@ HRESULT RegisterControlWindowClass() {
   return S_OK;
 }
 
-// Runs a member body; an exception from the core (out of memory) becomes a status.
-template <class Body>
-HRESULT Guarded(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
-
-void SetErrorInfoFor(const ControlError& error) {
-  win::com_ptr<ICreateErrorInfo> create;
-  if (FAILED(CreateErrorInfo(create.put()))) return;
-  const std::u16string description = error.Description();
-  create->SetGUID(kInterfaceId);
-  create->SetSource(const_cast<LPOLESTR>(kErrorSource));
-  create->SetDescription(const_cast<LPOLESTR>(win::Wide(description)));
-  if (auto info = create.query<IErrorInfo>()) SetErrorInfo(0, info.get());
-}
-
-void FillException(EXCEPINFO* exception, const ControlError& error) {
-  if (!exception) return;
-  *exception = EXCEPINFO{};
-  exception->scode = error.Status();
-  exception->bstrSource = SysAllocString(kErrorSource);
-  exception->bstrDescription = MakeBstr(error.Description());
-}
-
 }  // namespace
-
-void HostMessages::Show(std::u16string_view text, std::u16string_view title, int style) {
-  win::ShowMessageBox(control_.HostWindow(), text, title, style);
-}
-
-HRESULT TesvarControl::Create(REFIID iid, void** out) noexcept {
-  return Guarded([&] {
-    win::com_ptr<ITypeInfo> info;
-    RETURN_IF_FAILED(LoadInterfaceTypeInfo(kInterfaceId, info.put()));
-    return Make(iid, out, std::move(info), profilectl::MakeSystemProfileStore());
-  });
-}
-
-TesvarControl::TesvarControl(win::com_ptr<ITypeInfo> typeInfo, std::unique_ptr<profilectl::ProfileStore> store)
-    : typeInfo_(std::move(typeInfo)),
-      store_(std::move(store)),
-      messages_(*this),
-      core_(*store_, messages_),
-      events_(new EventsConnectionPoint(this)) {}
-
-TesvarControl::~TesvarControl() {
-  events_->Detach();
-  if (window_) DestroyWindow(window_);
-}
 
 HWND TesvarControl::HostWindow() const {
   HWND window = nullptr;
@@ -136,160 +65,6 @@ HWND TesvarControl::HostWindow() const {
     }
   }
   return GetActiveWindow();
-}
-
-HRESULT TesvarControl::Failed(const ControlError& error) noexcept {
-  lastError_ = error;
-  SetErrorInfoFor(error);
-  return error.Status();
-}
-
-// ---- IDispatch --------------------------------------------------------------------
-
-STDMETHODIMP TesvarControl::GetTypeInfoCount(UINT* count) noexcept {
-  RETURN_HR_IF_NULL(E_POINTER, count);
-  *count = 1;
-  return S_OK;
-}
-
-STDMETHODIMP TesvarControl::GetTypeInfo(UINT index, LCID, ITypeInfo** out) noexcept {
-  RETURN_HR_IF_NULL(E_POINTER, out);
-  *out = nullptr;
-  RETURN_HR_IF(DISP_E_BADINDEX, index != 0);
-  return typeInfo_.copy_to(out);
-}
-
-STDMETHODIMP TesvarControl::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept {
-  RETURN_HR_IF(DISP_E_UNKNOWNINTERFACE, iid != IID_NULL);
-  return DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
-}
-
-STDMETHODIMP TesvarControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                   EXCEPINFO* exception, UINT* argErr) noexcept {
-  RETURN_HR_IF(DISP_E_UNKNOWNINTERFACE, iid != IID_NULL);
-  CoercedArguments args;
-  RETURN_IF_FAILED(args.Prepare(typeInfo_.get(), id, flags, params, argErr));
-
-  lastError_.reset();
-  win::unique_excepinfo inner;
-  HRESULT hr = DispInvoke(static_cast<ITesvar*>(this), typeInfo_.get(), id, flags, args.Get(), result, &inner, argErr);
-  if (lastError_) {
-    inner.reset();
-    FillException(exception, *lastError_);
-    lastError_.reset();
-    // The exception comes without a result: the type's Invoke makes the failed
-    // member's null string an allocated one, which a caller does not free.
-    if (result) VariantClear(result);
-    hr = DISP_E_EXCEPTION;
-  } else if (exception && hr == DISP_E_EXCEPTION) {
-    *exception = inner.release();
-  }
-  return hr;
-}
-
-// ---- _Tesvar ----------------------------------------------------------------------
-
-STDMETHODIMP TesvarControl::get_FileName(BSTR* value) noexcept {
-  RETURN_HR_IF_NULL(E_POINTER, value);
-  *value = MakeBstr(core_.FileName());
-  return *value ? S_OK : E_OUTOFMEMORY;
-}
-
-STDMETHODIMP TesvarControl::put_FileName(BSTR value) noexcept {
-  return Guarded([&] {
-    core_.SetFileName(std::u16string(View(value)));
-    return S_OK;
-  });
-}
-
-STDMETHODIMP TesvarControl::Load_Key(BSTR 扇区, BSTR 键值, short* 数据缓冲, VARIANT_BOOL* 错误处理,
-                                     BSTR* result) noexcept {
-  RETURN_HR_IF_NULL(E_POINTER, result);
-  *result = nullptr;
-  RETURN_HR_IF(E_POINTER, !数据缓冲 || !错误处理);
-  return Guarded([&] {
-    const Outcome<std::u16string> value = core_.Load_Key(View(扇区), View(键值), *数据缓冲, *错误处理);
-    // A failed call hands out no string: its caller frees none, and the null BSTR
-    // already stands for the empty result.
-    if (!value) return Failed(value.error());
-    *result = MakeBstr(*value);
-    return *result ? S_OK : E_OUTOFMEMORY;
-  });
-}
-
-STDMETHODIMP TesvarControl::Sav_Key(BSTR 扇区, BSTR 键值, BSTR 数据, VARIANT_BOOL* 错误处理,
-                                    VARIANT_BOOL* result) noexcept {
-  RETURN_HR_IF_NULL(E_POINTER, result);
-  *result = VARIANT_FALSE;
-  RETURN_HR_IF_NULL(E_POINTER, 错误处理);
-  return Guarded([&] {
-    const Outcome<bool> written = core_.Sav_Key(View(扇区), View(键值), View(数据), *错误处理);
-    if (!written) return Failed(written.error());
-    *result = Boolean(*written);
-    return S_OK;
-  });
-}
-
-STDMETHODIMP TesvarControl::Dir扇区(BSTR 扇区, VARIANT_BOOL* result) noexcept {
-  RETURN_HR_IF_NULL(E_POINTER, result);
-  *result = VARIANT_FALSE;
-  return Guarded([&] {
-    const Outcome<bool> found = core_.Dir扇区(View(扇区));
-    if (!found) return Failed(found.error());
-    *result = Boolean(*found);
-    return S_OK;
-  });
-}
-
-STDMETHODIMP TesvarControl::Dir键值(BSTR 扇区, BSTR 键值, VARIANT_BOOL* result) noexcept {
-  RETURN_HR_IF_NULL(E_POINTER, result);
-  *result = VARIANT_FALSE;
-  return Guarded([&] {
-    const Outcome<bool> found = core_.Dir键值(View(扇区), View(键值));
-    if (!found) return Failed(found.error());
-    *result = Boolean(*found);
-    return S_OK;
-  });
-}
-
-STDMETHODIMP TesvarControl::Del扇区(BSTR 扇区) noexcept {
-  return Guarded([&] {
-    const Outcome<void> done = core_.Del扇区(View(扇区));
-    return done ? S_OK : Failed(done.error());
-  });
-}
-
-STDMETHODIMP TesvarControl::Del键值(BSTR 扇区, BSTR 键值) noexcept {
-  return Guarded([&] {
-    const Outcome<void> done = core_.Del键值(View(扇区), View(键值));
-    return done ? S_OK : Failed(done.error());
-  });
-}
-
-STDMETHODIMP TesvarControl::Del数据(BSTR 扇区, BSTR 键值) noexcept {
-  return Guarded([&] {
-    const Outcome<void> done = core_.Del数据(View(扇区), View(键值));
-    return done ? S_OK : Failed(done.error());
-  });
-}
-
-STDMETHODIMP TesvarControl::NewFile(BSTR* nPathName, VARIANT_BOOL* result) noexcept {
-  RETURN_HR_IF_NULL(E_POINTER, result);
-  *result = VARIANT_FALSE;
-  RETURN_HR_IF_NULL(E_POINTER, nPathName);
-  return Guarded([&] {
-    const Outcome<bool> exists = core_.NewFile(View(*nPathName));
-    if (!exists) return Failed(exists.error());
-    *result = Boolean(*exists);
-    return S_OK;
-  });
-}
-
-STDMETHODIMP TesvarControl::Readme(VARIANT_BOOL* Show_S) noexcept {
-  RETURN_HR_IF_NULL(E_POINTER, Show_S);
-  const bool modal = *Show_S == VARIANT_TRUE;
-  if (FAILED(ShowAboutForm(HostWindow(), modal))) return Failed({profilectl::ErrorNumber::kInvalidCall});
-  return S_OK;
 }
 
 // ---- IOleObject -------------------------------------------------------------------
@@ -333,7 +108,7 @@ STDMETHODIMP TesvarControl::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite,
     case OLEIVERB_UIACTIVATE:
       return InPlaceActivate(activeSite, parent, posRect);
     case OLEIVERB_HIDE:
-      if (window_) ShowWindow(window_, SW_HIDE);
+      if (window_) ShowWindow(window_.get(), SW_HIDE);
       return S_OK;
     default:
       if (verb > 0) {  // an unknown positive verb runs the primary one
@@ -365,8 +140,8 @@ STDMETHODIMP TesvarControl::SetExtent(DWORD aspect, SIZEL* size) noexcept {
   RETURN_HR_IF(DV_E_DVASPECT, aspect != DVASPECT_CONTENT);
   if (window_) {
     RECT pos;
-    GetWindowRect(window_, &pos);
-    MapWindowPoints(nullptr, GetParent(window_), reinterpret_cast<POINT*>(&pos), 2);
+    GetWindowRect(window_.get(), &pos);
+    MapWindowPoints(nullptr, GetParent(window_.get()), reinterpret_cast<POINT*>(&pos), 2);
     pos.right = pos.left + MulDiv(size->cx, win::ScreenDpi(), 2540);
     pos.bottom = pos.top + MulDiv(size->cy, win::ScreenDpi(), 2540);
     PlaceWindow(pos);
@@ -444,7 +219,7 @@ void TesvarControl::ReadUserMode() noexcept {
 
 // Invisible at run time: the icon shows only in a form designer.
 void TesvarControl::UpdateVisibility() noexcept {
-  if (window_) ShowWindow(window_, userMode_ ? SW_HIDE : SW_SHOWNA);
+  if (window_) ShowWindow(window_.get(), userMode_ ? SW_HIDE : SW_SHOWNA);
 }
 
 HRESULT TesvarControl::InPlaceActivate(IOleClientSite* activeSite, HWND parent, LPCRECT posRect) noexcept {
@@ -473,8 +248,8 @@ HRESULT TesvarControl::InPlaceActivate(IOleClientSite* activeSite, HWND parent, 
   HRESULT hr = RegisterControlWindowClass();
   if (SUCCEEDED(hr)) {
     const int side = SidePixels();
-    window_ = CreateWindowExW(0, kControlWindowClass, L"", WS_CHILD | WS_CLIPSIBLINGS, pos.left, pos.top, side, side,
-                              container, nullptr, module::Handle(), nullptr);
+    window_.reset(CreateWindowExW(0, kControlWindowClass, L"", WS_CHILD | WS_CLIPSIBLINGS, pos.left, pos.top, side,
+                                  side, container, nullptr, module::Handle(), nullptr));
     if (!window_) hr = HRESULT_FROM_WIN32(GetLastError());
   }
   if (FAILED(hr)) {
@@ -493,7 +268,7 @@ void TesvarControl::PlaceWindow(const RECT& pos) noexcept {
   if (!window_ || placing_) return;
   const int side = SidePixels();
   const RECT fixed{pos.left, pos.top, pos.left + side, pos.top + side};
-  MoveWindow(window_, fixed.left, fixed.top, side, side, TRUE);
+  MoveWindow(window_.get(), fixed.left, fixed.top, side, side, TRUE);
   if (inPlaceSite_ && (pos.right != fixed.right || pos.bottom != fixed.bottom)) {
     placing_ = true;
     inPlaceSite_->OnPosRectChange(&fixed);
@@ -503,7 +278,7 @@ void TesvarControl::PlaceWindow(const RECT& pos) noexcept {
 
 STDMETHODIMP TesvarControl::GetWindow(HWND* window) noexcept {
   RETURN_HR_IF_NULL(E_POINTER, window);
-  *window = window_;
+  *window = window_.get();
   return window_ ? S_OK : E_FAIL;
 }
 
@@ -511,8 +286,7 @@ STDMETHODIMP TesvarControl::ContextSensitiveHelp(BOOL) noexcept { return E_NOTIM
 
 STDMETHODIMP TesvarControl::InPlaceDeactivate() noexcept {
   if (!inPlaceSite_) return S_OK;
-  if (window_) DestroyWindow(window_);
-  window_ = nullptr;
+  window_.reset();
   auto site = std::move(inPlaceSite_);
   site->OnInPlaceDeactivate();
   return S_OK;
@@ -612,13 +386,13 @@ STDMETHODIMP TesvarControl::Save(IPropertyBag* bag, BOOL, BOOL) noexcept {
   return S_OK;
 }
 
-// ---- class information, connection points, error information ----------------------
+// ---- class information, connection points ----------------------------------------
 
 STDMETHODIMP TesvarControl::GetClassInfo(ITypeInfo** info) noexcept {
   RETURN_HR_IF_NULL(E_POINTER, info);
   *info = nullptr;
   win::com_ptr<ITypeLib> lib;
-  RETURN_IF_FAILED(LoadModuleTypeLib(lib.put()));
+  RETURN_IF_FAILED(ModuleTypeLib(lib.put()));
   return lib->GetTypeInfoOfGuid(kClassId, info);
 }
 
@@ -631,7 +405,7 @@ STDMETHODIMP TesvarControl::GetGUID(DWORD kind, GUID* guid) noexcept {
 
 STDMETHODIMP TesvarControl::EnumConnectionPoints(IEnumConnectionPoints** points) noexcept {
   return ConnectionPointEnumerator::Make(IID_IEnumConnectionPoints, reinterpret_cast<void**>(points),
-                                                   win::com_ptr<IConnectionPoint>(events_.get()), 0ul);
+                                         win::com_ptr<IConnectionPoint>(events_.get()), 0ul);
 }
 
 STDMETHODIMP TesvarControl::FindConnectionPoint(REFIID iid, IConnectionPoint** point) noexcept {
@@ -641,10 +415,6 @@ STDMETHODIMP TesvarControl::FindConnectionPoint(REFIID iid, IConnectionPoint** p
   *point = events_.get();
   (*point)->AddRef();
   return S_OK;
-}
-
-STDMETHODIMP TesvarControl::InterfaceSupportsErrorInfo(REFIID iid) noexcept {
-  return iid == kInterfaceId ? S_OK : S_FALSE;
 }
 
 void UnregisterControlWindowClass() noexcept { UnregisterClassW(kControlWindowClass, module::Handle()); }
