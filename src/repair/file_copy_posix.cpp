@@ -5,11 +5,11 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 #include <utility>
 
 #include "repair/file_copy.h"
+#include "repair/file_copy_steps.h"
 #include "text/codepage.h"
 
 namespace repair {
@@ -18,17 +18,16 @@ namespace {
 using fileio::Error;
 using Side = CopyFailure::Side;
 
-constexpr std::size_t kChunk = 1 << 20;
+using copy_steps::Fail;
+using copy_steps::kChunk;
 
 using fileio::FileHandle;
 
 int Fd(const FileHandle& file) { return static_cast<int>(file.get()); }
 
-std::unexpected<CopyFailure> Fail(Side side, Error error) noexcept { return std::unexpected(CopyFailure{side, error}); }
 std::unexpected<CopyFailure> FailErrno(Side side, int code = errno) noexcept {
   return Fail(side, fileio::ErrorFromSystem(code));
 }
-
 
 // Reads up to `size` bytes at `offset`, fewer only at the end of the file.
 ssize_t ReadAt(int fd, char* buffer, std::size_t size, off_t offset) {
@@ -110,7 +109,11 @@ CopyStatus CheckSourceUnchanged(int source, const struct stat& atOpen, off_t cop
   return {};
 }
 
-CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileName) {
+}  // namespace
+
+namespace copy_steps {
+
+CopyStatus CopyOnPlatform(const fileio::Path& SouFileName, const fileio::Path& DestFileName) {
   if (!fileio::IsUsableName(SouFileName)) return Fail(Side::kSource, Error::kBadName);
   if (!fileio::IsUsableName(DestFileName)) return Fail(Side::kDestination, Error::kBadName);
   const std::string sourcePath = text::ToUtf8(SouFileName);
@@ -147,14 +150,6 @@ CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileNam
   return {};
 }
 
-}  // namespace
-
-CopyStatus FileCopyEx(const fileio::Path& SouFileName, const fileio::Path& DestFileName) noexcept {
-  try {
-    return Copy(SouFileName, DestFileName);
-  } catch (const std::bad_alloc&) {
-    return Fail(Side::kSource, Error::kOther);
-  }
-}
+}  // namespace copy_steps
 
 }  // namespace repair

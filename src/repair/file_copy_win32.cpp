@@ -2,9 +2,9 @@
 
 #include <cstring>
 #include <memory>
-#include <new>
 
 #include "repair/file_copy.h"
+#include "repair/file_copy_steps.h"
 #include "win32/raii.h"
 #include "win32/wide.h"
 
@@ -15,15 +15,14 @@ using fileio::Error;
 using Side = CopyFailure::Side;
 using win::unique_handle;
 
-constexpr DWORD kChunk = 1u << 20;
+using copy_steps::Fail;
+using copy_steps::kChunk;
 
 using win::Wide;
 
-std::unexpected<CopyFailure> Fail(Side side, Error error) noexcept { return std::unexpected(CopyFailure{side, error}); }
 std::unexpected<CopyFailure> FailLastError(Side side, DWORD code = GetLastError()) noexcept {
   return Fail(side, fileio::ErrorFromSystem(code));
 }
-
 
 // Reads up to `size` bytes, fewer only at the end of the file; -1 on failure.
 long long ReadFull(HANDLE file, char* buffer, std::size_t size) {
@@ -77,13 +76,17 @@ CopyStatus CopyData(HANDLE from, fileio::Replacement& to) {
   auto buffer = std::make_unique_for_overwrite<char[]>(kChunk);
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(from, buffer.get(), kChunk, &got, nullptr)) return FailLastError(Side::kSource);
+    if (!ReadFile(from, buffer.get(), static_cast<DWORD>(kChunk), &got, nullptr)) return FailLastError(Side::kSource);
     if (got == 0) return {};
     if (auto written = to.Write({buffer.get(), got}); !written) return Fail(Side::kDestination, written.error());
   }
 }
 
-CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileName) {
+}  // namespace
+
+namespace copy_steps {
+
+CopyStatus CopyOnPlatform(const fileio::Path& SouFileName, const fileio::Path& DestFileName) {
   if (!fileio::IsUsableName(SouFileName)) return Fail(Side::kSource, Error::kBadName);
   if (!fileio::IsUsableName(DestFileName)) return Fail(Side::kDestination, Error::kBadName);
 
@@ -105,14 +108,6 @@ CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileNam
   return {};
 }
 
-}  // namespace
-
-CopyStatus FileCopyEx(const fileio::Path& SouFileName, const fileio::Path& DestFileName) noexcept {
-  try {
-    return Copy(SouFileName, DestFileName);
-  } catch (const std::bad_alloc&) {
-    return Fail(Side::kSource, Error::kOther);
-  }
-}
+}  // namespace copy_steps
 
 }  // namespace repair
