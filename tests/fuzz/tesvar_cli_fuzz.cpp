@@ -34,18 +34,6 @@ std::vector<std::string> SplitArguments(const std::string& rest) {
   return args;
 }
 
-// The index of the argument the tool reads as FILE: the first after the options, where
-// "--buffer" takes the argument after it.
-std::size_t FileArgument(const std::vector<std::string>& args) {
-  std::size_t next = 0;
-  while (next < args.size() && args[next].starts_with("--")) {
-    if (args[next] == "--buffer" && next + 1 < args.size()) ++next;
-    ++next;
-  }
-  return next;
-}
-
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -58,33 +46,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string profilePath = "p.ini";
   if (!(flags & 1)) memory_files::Put(profilePath, profile);
 
-  const std::size_t file = FileArgument(args);
   std::vector<std::u16string> wide;
   for (const std::string& arg : args) wide.push_back(text::FromUtf8(arg));
 
   profilectl::ToolOutput output;
   const int status = profilectl::RunTesvarTool(wide, output);
 
-  std::string shown;
-  for (const std::string& arg : args) shown += " " + Escaped(arg);
-  FUZZ_CHECK(status == 0 || status == 1 || status == 2 || status == 64, "exit status " + std::to_string(status) + shown);
+  // The arguments, for a message: made only when a check fails.
+  const auto shown = [&] {
+    std::string all;
+    for (const std::string& arg : args) all += " " + Escaped(arg);
+    return all;
+  };
+  FUZZ_CHECK(status == 0 || status == 1 || status == 2 || status == 64, "exit status " + std::to_string(status) + shown());
   if (status == 64) {
     FUZZ_CHECK(output.out.empty() && output.err.starts_with("tesvar: ") &&
                    output.err.find("usage: tesvar") != std::string::npos,
-               "a usage mistake without the usage:" + shown);
+               "a usage mistake without the usage:" + shown());
   }
-  if (status == 2) FUZZ_CHECK(output.err.find("error ") != std::string::npos, "an error without its number:" + shown);
-  FUZZ_CHECK(text::ToUtf8(text::FromUtf8(output.out)) == output.out, "standard output is not UTF-8:" + shown);
+  if (status == 2) FUZZ_CHECK(output.err.find("error ") != std::string::npos, "an error without its number:" + shown());
+  FUZZ_CHECK(text::ToUtf8(text::FromUtf8(output.out)) == output.out, "standard output is not UTF-8:" + shown());
 
-  const std::string command = file + 1 < args.size() ? args[file + 1] : std::string();
-  if (status == 0 && command == "load")
+  const auto line = profilectl::ParseToolArguments(wide);
+  const std::u16string command = line ? line->command : std::u16string();
+  if (status == 0 && command == u"load")
     FUZZ_CHECK(output.out.ends_with('\n') && output.out.find('\n') + 1 == output.out.size(),
-               "a load printed other than one line:" + shown);
-  if (status != 64 && (command == "load" || command == "has-section" || command == "has-key")) {
+               "a load printed other than one line:" + shown());
+  if (status != 64 && (command == u"load" || command == u"has-section" || command == u"has-key")) {
     const std::optional<std::string> now = memory_files::Get(profilePath);
-    FUZZ_CHECK(now.has_value() == !(flags & 1), "a read created or removed the file:" + shown);
-    if (now) FUZZ_CHECK(*now == profile, "a read changed the file:" + shown);
+    FUZZ_CHECK(now.has_value() == !(flags & 1), "a read created or removed the file:" + shown());
+    if (now) FUZZ_CHECK(*now == profile, "a read changed the file:" + shown());
   }
-  FUZZ_CHECK(memory_files::Count() <= 2, "files other than the named one appeared:" + shown);
+  FUZZ_CHECK(memory_files::Count() <= 2, "files other than the named one appeared:" + shown());
   return 0;
 }

@@ -47,12 +47,6 @@ class StderrMessages final : public MessageSink {
 
 using Args = std::vector<std::u16string>;
 
-struct Options {
-  std::int16_t buffer = 1024;  // 数据缓冲 of load
-  bool bufferGiven = false;    // the lists are whole unless given a buffer
-  std::int16_t check = 0;      // 错误处理 of load and save
-};
-
 // The number of arguments of each command.
 std::optional<std::size_t> Arity(std::u16string_view command) {
   static const std::map<std::u16string_view, std::size_t> kArity = {
@@ -106,8 +100,9 @@ class ListPrinter final : public TesvarCore::ListSink {
   ToolOutput& output_;
 };
 
-Outcome<int> Execute(TesvarCore& control, std::u16string_view command, const Args& a, const Options& options,
-                     ToolOutput& output) {
+Outcome<int> Execute(TesvarCore& control, const ToolCommandLine& options, ToolOutput& output) {
+  const std::u16string_view command = options.command;
+  const Args& a = options.operands;
   if (command == u"load") {
     return Then(control.Load_Key(a[0], a[1], options.buffer, options.check), [&](const std::u16string& value) {
       output.out += text::ToUtf8(value) + "\n";
@@ -138,36 +133,43 @@ int Usage(ToolOutput& output, const std::string& problem) {
 
 }  // namespace
 
-int RunTesvarTool(const Args& args, ToolOutput& output) {
-  Options options;
+std::expected<ToolCommandLine, std::string> ParseToolArguments(const Args& args) {
+  ToolCommandLine line;
   std::size_t next = 0;
   for (; next < args.size() && args[next].starts_with(u"--"); ++next) {
     if (args[next] == u"--check") {
-      options.check = kAutomationTrue;
+      line.check = kAutomationTrue;
     } else if (args[next] == u"--buffer" && next + 1 < args.size()) {
       const std::string n = text::ToUtf8(args[++next]);
-      const auto parsed = std::from_chars(n.data(), n.data() + n.size(), options.buffer);
-      options.bufferGiven = true;
+      const auto parsed = std::from_chars(n.data(), n.data() + n.size(), line.buffer);
+      line.bufferGiven = true;
       if (parsed.ec != std::errc() || parsed.ptr != n.data() + n.size())
-        return Usage(output, "--buffer needs a number from -32768 to 32767");
+        return std::unexpected("--buffer needs a number from -32768 to 32767");
     } else {
-      return Usage(output, "unknown option " + text::ToUtf8(args[next]));
+      return std::unexpected("unknown option " + text::ToUtf8(args[next]));
     }
   }
-  if (args.size() - next < 2) return Usage(output, "FILE and COMMAND are required");
+  if (args.size() - next < 2) return std::unexpected("FILE and COMMAND are required");
 
-  const std::u16string& command = args[next + 1];
-  const auto arity = Arity(command);
-  if (!arity) return Usage(output, "unknown command " + text::ToUtf8(command));
-  const Args operands(args.begin() + next + 2, args.end());
-  if (operands.size() != *arity)
-    return Usage(output, text::ToUtf8(command) + " takes " + std::to_string(*arity) + " argument(s)");
+  line.file = args[next];
+  line.command = args[next + 1];
+  const auto arity = Arity(line.command);
+  if (!arity) return std::unexpected("unknown command " + text::ToUtf8(line.command));
+  line.operands.assign(args.begin() + static_cast<std::ptrdiff_t>(next) + 2, args.end());
+  if (line.operands.size() != *arity)
+    return std::unexpected(text::ToUtf8(line.command) + " takes " + std::to_string(*arity) + " argument(s)");
+  return line;
+}
+
+int RunTesvarTool(const Args& args, ToolOutput& output) {
+  const auto line = ParseToolArguments(args);
+  if (!line) return Usage(output, line.error());
 
   StderrMessages messages(output.err);
   auto store = MakeSystemProfileStore();
   TesvarCore control(*store, messages);
-  control.SetFileName(args[next]);
-  auto status = Execute(control, command, operands, options, output);
+  control.SetFileName(line->file);
+  auto status = Execute(control, *line, output);
   if (!status) {
     output.err += "error " + std::to_string(status.error().Number()) + ": " +
                   text::ToUtf8(status.error().Description()) + "\n";

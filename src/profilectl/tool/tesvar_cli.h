@@ -8,6 +8,8 @@
 // mistake.
 
 #include <cstddef>
+#include <cstdint>
+#include <expected>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -25,6 +27,19 @@ struct ToolOutput {
   std::function<void(std::string_view)> flush;
   static constexpr std::size_t kFlushAt = 64 * 1024;
 };
+
+// A command line taken apart.
+struct ToolCommandLine {
+  std::int16_t buffer = 1024;  // 数据缓冲 of load
+  bool bufferGiven = false;    // the lists are whole unless given a buffer
+  std::int16_t check = 0;      // 错误处理 of load and save
+  std::u16string file;
+  std::u16string command;
+  std::vector<std::u16string> operands;  // as many as the command takes
+};
+
+// The command line, or what is wrong with it (a usage mistake, exit status 64).
+std::expected<ToolCommandLine, std::string> ParseToolArguments(const std::vector<std::u16string>& args);
 
 int RunTesvarTool(const std::vector<std::u16string>& args, ToolOutput& output);
 
