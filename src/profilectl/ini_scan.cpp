@@ -263,6 +263,11 @@ class ScanSource {
     std::size_t usable = units.size();
     if (!eof_ && usable > 0 && IsHighSurrogate(units[usable - 1])) --usable;
     raw_.erase(0, eof_ ? raw_.size() : usable * 2);
+    // Most pieces have an ANSI form as a whole.
+    if (auto ansi = text::ToAnsiExact(std::u16string_view(units.data(), usable))) {
+      converted_ += *ansi;
+      return;
+    }
     for (std::size_t i = 0; i < usable;) {
       if (units[i] < 0x80) {
         converted_ += static_cast<char>(units[i++]);
