@@ -8,6 +8,7 @@
 #include "tesvar_identity.h"
 #include "win32/raii.h"
 #include "win32/screen.h"
+#include "win32/window_class.h"
 #include "window/label_fit.h"
 #include "window/twips.h"
 
@@ -149,18 +150,7 @@ LRESULT CALLBACK FormProc(HWND form, UINT message, WPARAM wParam, LPARAM lParam)
   return DefWindowProcW(form, message, wParam, lParam);
 }
 
-HRESULT RegisterFormClass() {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (GetClassInfoExW(module::Handle(), kAboutFormClass, &wc)) return S_OK;
-  wc.lpfnWndProc = FormProc;
-  wc.hInstance = module::Handle();
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kAboutFormClass;
-  RETURN_LAST_ERROR_IF(!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS);
-  return S_OK;
-}
+HRESULT RegisterFormClass() { return win::RegisterWindowClass(module::Handle(), kAboutFormClass, FormProc); }
 
 HWND CreateForm(HWND owner) {
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;

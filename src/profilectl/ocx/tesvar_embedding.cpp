@@ -7,6 +7,7 @@
 #include "tesvar_identity.h"
 #include "type_dispatch.h"
 #include "win32/screen.h"
+#include "win32/window_class.h"
 #include "window/twips.h"
 
 namespace tesvar {
@@ -42,16 +43,7 @@ LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wParam, LPA
 }
 
 HRESULT RegisterControlWindowClass() {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (GetClassInfoExW(module::Handle(), kControlWindowClass, &wc)) return S_OK;
-  wc.lpfnWndProc = ControlWindowProc;
-  wc.hInstance = module::Handle();
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kControlWindowClass;
-  RETURN_LAST_ERROR_IF(!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS);
-  return S_OK;
+  return win::RegisterWindowClass(module::Handle(), kControlWindowClass, ControlWindowProc);
 }
 
 }  // namespace
