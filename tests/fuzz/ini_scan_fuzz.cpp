@@ -4,13 +4,14 @@
 //
 // Input: flags, padding length (2 bytes), padding position (2 bytes), padding byte,
 // section NUL key NUL file bytes. The flags' top five bits, when not all zero, choose
-// a scan window of 8 to 248 bytes, so that lines straddle the window's end in small
-// files. With flag 1, in one input of 256 (fuzz_support::WantsPadding), the padding
-// (up to 64 KiB, 60,000 more with flag 2) is inserted into the file, so that UTF-16
-// text straddles the 64 KiB pieces it is converted in. With flag 4 the file is scanned
-// again stored as UTF-16LE.
+// a scan window of 8 to 248 bytes (at least a 32nd of the file), so that lines
+// straddle the window's end in small files. With flag 1, in one input of 256
+// (fuzz_support::WantsPadding), the padding (up to 64 KiB, 60,000 more with flag 2) is
+// inserted into the file, so that UTF-16 text straddles the 64 KiB pieces it is
+// converted in. With flag 4 the file is scanned again stored as UTF-16LE.
 //
 // The scans take a file name: the file is one of the target's files in memory.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -97,9 +98,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string sectionBytes = input.Field();
   const std::string keyBytes = input.Field();
   std::string file = input.Rest();
-  const std::size_t window = (flags >> 3) != 0 ? (flags >> 3) * 8u : profilectl::inimd::kScanWindow;
   if (flags & 2) padCount += 60000;
   if (fuzz_support::WantsPadding(flags, 1, data, size)) file = fuzz_support::Padded(std::move(file), padAt, padCount, fill);
+  // A window of at least a 32nd of the file: its ends still cut lines, in at most about
+  // 32 places, and a long input does not cost a thousand refills a scan.
+  const std::size_t window =
+      (flags >> 3) != 0 ? std::max<std::size_t>((flags >> 3) * 8u, file.size() / 32) : profilectl::inimd::kScanWindow;
   // The byte reference below is for ANSI files; one that starts with the UTF-16LE mark
   // is read as UTF-16 text (checked at the end, on the same text stored so).
   if (file.starts_with(profilectl::kUtf16LeMark)) file.insert(0, 1, ';');
