@@ -5,17 +5,16 @@
 #include <string>
 
 #include "repair/repair_run.h"
-#include "win32/message_box.h"
-#include "win32/module.h"
-#include "win32/process.h"
-#include "win32/screen.h"
-#include "win32/wide.h"
-#include "win32/window_class.h"
 #include "window/form1_ids.h"
 #include "window/form_layout.h"
 #include "window/label_fit.h"
 #include "window/resource.h"
 #include "window/skin_loader.h"
+#include "win32/message_box.h"
+#include "win32/module.h"
+#include "win32/process.h"
+#include "win32/screen.h"
+#include "win32/wide.h"
 
 namespace window {
 namespace {
@@ -88,7 +87,14 @@ HRESULT Form1::Create(HINSTANCE instance, int show, std::unique_ptr<Form1>& form
   form.reset(new Form1(instance));
   Form1& self = *form;
 
-  RETURN_IF_FAILED(win::RegisterWindowClass(instance, ids::kForm1Class, WindowProc));
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = ids::kForm1Class;
+  RETURN_LAST_ERROR_IF(!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS);
 
   HMENU menu = CreateMenu();
   RETURN_LAST_ERROR_IF(!menu);
