@@ -45,7 +45,8 @@ bool largeWrites = false;
 const char* WrittenHow() { return largeWrites ? "4 MiB at a time" : "8 KiB at a time"; }
 
 // Sections of `keys` keys until the file reaches `size` bytes; returns the last
-// section's name.
+// section's name. Line by line through the stream's buffer, whatever the shape, so that
+// every file of a run is written in writes of the same size.
 std::string WriteIni(const std::string& path, int keys, std::string& lastKeyLine, std::size_t size = kFileSize) {
   std::vector<char> buffer(largeWrites ? 4u << 20 : 0);
   std::ofstream out;
@@ -55,13 +56,14 @@ std::string WriteIni(const std::string& path, int keys, std::string& lastKeyLine
   std::string section;
   for (int s = 0; written < size; ++s) {
     section = "section" + std::to_string(s);
-    std::string block = "[" + section + "]\r\n";
-    for (int k = 0; k < keys && written + block.size() < size; ++k) {
+    const std::string header = "[" + section + "]\r\n";
+    out << header;
+    written += header.size();
+    for (int k = 0; k < keys && written < size; ++k) {
       lastKeyLine = "key" + std::to_string(k) + "=value of key " + std::to_string(k) + " in " + section;
-      block += lastKeyLine + "\r\n";
+      out << lastKeyLine << "\r\n";
+      written += lastKeyLine.size() + 2;
     }
-    out << block;
-    written += block.size();
   }
   return section;
 }

@@ -174,29 +174,31 @@ Outcome<bool> TesvarCore::SectionLines(std::u16string_view 扇区, std::size_t s
 
 namespace {
 
+// An entry of a list in the code page, as the sink takes it: in UTF-8.
+void ToSink(std::string_view entry, TesvarCore::ListSink& sink) {
+  // ASCII is the same in the code page and in UTF-8.
+  unsigned char bits = 0;
+  for (char c : entry) bits |= static_cast<unsigned char>(c);
+  if (bits < 0x80) {
+    sink.Entry(entry);
+  } else {
+    sink.Entry(text::ToUtf8(text::FromAnsi(entry)));
+  }
+}
+
 // Passes a store's entries on, converted, and counts them.
 class EntryConverter final : public ListVisitor {
  public:
   explicit EntryConverter(TesvarCore::ListSink& sink) : sink_(sink) {}
   bool Entry(std::string_view entry) override {
     ++count;
-    // ASCII is the same in the code page and in UTF-16.
-    unsigned char bits = 0;
-    for (char c : entry) bits |= static_cast<unsigned char>(c);
-    if (bits < 0x80) {
-      wide_.resize(entry.size());
-      for (std::size_t i = 0; i < entry.size(); ++i) wide_[i] = static_cast<char16_t>(entry[i]);
-      sink_.Entry(wide_);
-    } else {
-      sink_.Entry(text::FromAnsi(entry));
-    }
+    ToSink(entry, sink_);
     return true;
   }
   std::size_t count = 0;
 
  private:
   TesvarCore::ListSink& sink_;
-  std::u16string wide_;
 };
 
 }  // namespace
@@ -236,7 +238,7 @@ Outcome<bool> TesvarCore::ListTo(ListKind kind, std::u16string_view section, std
   if (!entries.empty() && list.back() != '\0') {
     entries.back().resize(text::LengthWithoutDanglingLeadByte(entries.back()));
   }
-  for (const std::string& entry : entries) sink.Entry(text::FromAnsi(entry));
+  for (const std::string& entry : entries) ToSink(entry, sink);
   return true;
 }
 

@@ -50,7 +50,7 @@ class TesvarCore {
 
   // The lists of the profile operations (not methods of the control; the tesvar tool
   // offers them), handed to `sink` entry by entry, each converted from the ANSI code
-  // page. For a buffer of `size` bytes the list is cut as the functions cut it, its last
+  // page to UTF-8, the tool's output. For a buffer of `size` bytes the list is cut as the functions cut it, its last
   // entry keeping no half of a double-byte character; with ProfileStore::kWholeList
   // every entry goes to `sink` as the store's scan meets it, so that no list is held
   // whole. False when the file is missing, or for a section's lists the section.
@@ -58,7 +58,7 @@ class TesvarCore {
   class ListSink {
    public:
     virtual ~ListSink() = default;
-    virtual void Entry(std::u16string_view entry) = 0;
+    virtual void Entry(std::string_view utf8) = 0;
   };
   Outcome<bool> SectionNames(std::size_t size, ListSink& sink);
   Outcome<bool> KeyNames(std::u16string_view 扇区, std::size_t size, ListSink& sink);

@@ -77,19 +77,8 @@ Outcome<int> Then(Outcome<T> result, F f) {
 class ListPrinter final : public TesvarCore::ListSink {
  public:
   explicit ListPrinter(ToolOutput& output) : output_(output) {}
-  void Entry(std::u16string_view entry) override {
-    // ASCII is the same in UTF-16 and UTF-8.
-    char16_t bits = 0;
-    for (char16_t c : entry) bits |= c;
-    if (bits < 0x80) {
-      const std::size_t at = output_.out.size();
-      output_.out.append(entry.size() + 1, '\n');
-      char* out = output_.out.data() + at;
-      for (std::size_t i = 0; i < entry.size(); ++i) out[i] = static_cast<char>(entry[i]);
-    } else {
-      output_.out += text::ToUtf8(entry);
-      output_.out += '\n';
-    }
+  void Entry(std::string_view utf8) override {
+    output_.out.append(utf8).push_back('\n');
     if (output_.flush && output_.out.size() >= ToolOutput::kFlushAt) {
       output_.flush(output_.out);
       output_.out.clear();

@@ -90,6 +90,24 @@ TEST_F(ScanTest, KeyStartingWithALineFeedIsLookedForAfterTheWholeLineBreak) {
   EXPECT_EQ(KeyInSection(Write("[s]\r\n=1\r\n"), u"s", u"\n"), false);
 }
 
+// Headers and keys that share their length, first and last bytes with the name looked
+// for, many to a window: only the name itself counts, wherever it stands among them.
+TEST_F(ScanTest, NamesOfTheSameShapeAreToldApart) {
+  std::string file;
+  for (int s = 100; s < 300; ++s) {
+    const std::string n = std::to_string(s);
+    file += "[s" + n + "]\r\nk" + n + "=1\r\nk" + n + "x=2\r\n";
+  }
+  const auto path = Write(file);
+  EXPECT_EQ(SectionExists(path, u"s250"), true);
+  EXPECT_EQ(SectionExists(path, u"s350"), false);
+  EXPECT_EQ(SectionExists(path, u"s25"), false);
+  EXPECT_EQ(KeyInSection(path, u"s250", u"k250"), true);
+  EXPECT_EQ(KeyInSection(path, u"s250", u"k250x"), true);
+  EXPECT_EQ(KeyInSection(path, u"s250", u"k240"), false);
+  EXPECT_EQ(KeyInSection(path, u"s250", u"k260x"), false);
+}
+
 TEST_F(ScanTest, ChineseSectionNamesAreFound) {
   const auto file = Write("[" + text::ToAnsi(u"配置") + "]\r\n");
   EXPECT_EQ(SectionExists(file, u"配置"), true);

@@ -223,7 +223,7 @@ using Entries = std::optional<std::vector<std::u16string>>;
 
 class EntryRecorder final : public TesvarCore::ListSink {
  public:
-  void Entry(std::u16string_view entry) override { entries.emplace_back(entry); }
+  void Entry(std::string_view utf8) override { entries.push_back(text::FromUtf8(utf8)); }
   std::vector<std::u16string> entries;
 };
 
