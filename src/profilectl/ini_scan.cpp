@@ -20,57 +20,42 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// What a search for a line looks for at the start of each line: a line that begins
-// with `pattern` and, with `anyBracket`, also any line that begins with '['.
-struct LineSearch {
-  std::string_view pattern;  // not empty
-  bool anyBracket;
-};
-
-// Where a line can begin that the search looks for: data[at] is the window's first byte
-// or follows a CR or an LF, and data[at, at + n) is the pattern or (anyBracket) data[at]
-// is '['. Every line start that the search wants passes this test, and few other bytes
-// do; whether `at` really starts a line (the LF of a CR LF does not, nor does a lone LF)
-// is the caller's to check.
-bool IsCandidate(const char* data, std::size_t at, std::size_t end, LineSearch search) {
+// Where a line can begin that SkipToLineStartingWith looks for: data[at] is '[' or
+// data[at, at + n) is the prefix, and data[at] is the window's first byte or follows a
+// CR or an LF. Every line start passes this test, and few other bytes do; whether `at`
+// really starts a line (the LF of a CR LF does not, nor does a lone LF) is the caller's
+// to check.
+bool IsCandidate(const char* data, std::size_t at, std::size_t end, std::string_view prefix) {
   if (at > 0 && data[at - 1] != '\r' && data[at - 1] != '\n') return false;
-  const std::string_view pattern = search.pattern;
-  return (search.anyBracket && data[at] == '[') ||
-         (end - at >= pattern.size() && std::memcmp(data + at, pattern.data(), pattern.size()) == 0);
+  return data[at] == '[' || (end - at >= prefix.size() && std::memcmp(data + at, prefix.data(), prefix.size()) == 0);
 }
 
-// Tests the positions from `i` on, 32 (AVX2) or 16 (SSE2) at a time, in one pass: the
-// byte before is a CR or an LF, and the pattern's first, last but one and last bytes are
-// in place (or, with kAnyBracket, the byte is '['). The last bytes tell apart headers of
-// the same length, which all begin with '[' and end with ']'. Returns the first position
-// that passes (for IsCandidate to compare), or kNone with `i` where the positions that
-// are left begin. `i` is at least 1. The loop calls nothing, so that its constants stay
-// in registers.
+// Tests the positions from `i` on, 32 (AVX2) or 16 (SSE2) at a time, in one pass for
+// both kinds of candidate: the byte before is a CR or an LF, and the byte is '[' or the
+// prefix's first byte with its last byte in place. Returns the first position that
+// passes (for IsCandidate to compare), or kNone with `i` where the positions that are
+// left begin. `i` is at least 1. The loop calls nothing, so that its constants stay in
+// registers.
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define INI_SCAN_SIMD 1
 // Not on Windows, where GCC cannot align the stack for AVX registers it spills.
 #ifndef _WIN32
 #define INI_SCAN_AVX2 1
-template <bool kAnyBracket>
 __attribute__((target("avx2"))) std::size_t FindCandidateAvx2(const char* data, std::size_t& i, std::size_t end,
-                                                               std::string_view pattern) {
-  const std::size_t n = pattern.size();
-  const std::size_t middle = n >= 2 ? n - 2 : 0;
+                                                               std::string_view prefix) {
+  const std::size_t n = prefix.size();
   const __m256i cr = _mm256_set1_epi8('\r');
   const __m256i lf = _mm256_set1_epi8('\n');
   const __m256i bracket = _mm256_set1_epi8('[');
-  const __m256i first = _mm256_set1_epi8(pattern.front());
-  const __m256i nextToLast = _mm256_set1_epi8(pattern[middle]);
-  const __m256i last = _mm256_set1_epi8(pattern.back());
+  const __m256i first = _mm256_set1_epi8(prefix.front());
+  const __m256i last = _mm256_set1_epi8(prefix.back());
   for (; i + n - 1 + 32 <= end; i += 32) {
     const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i - 1));
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
-    const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + middle));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + n - 1));
     const __m256i lineBreak = _mm256_or_si256(_mm256_cmpeq_epi8(before, cr), _mm256_cmpeq_epi8(before, lf));
-    __m256i starts = _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, last)),
-                                      _mm256_cmpeq_epi8(m, nextToLast));
-    if constexpr (kAnyBracket) starts = _mm256_or_si256(_mm256_cmpeq_epi8(a, bracket), starts);
+    const __m256i prefixEnds = _mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, last));
+    const __m256i starts = _mm256_or_si256(_mm256_cmpeq_epi8(a, bracket), prefixEnds);
     const auto mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(lineBreak, starts)));
     if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
   }
@@ -78,61 +63,50 @@ __attribute__((target("avx2"))) std::size_t FindCandidateAvx2(const char* data, 
 }
 #endif
 
-template <bool kAnyBracket>
 __attribute__((target("sse2"))) std::size_t FindCandidateSse2(const char* data, std::size_t& i, std::size_t end,
-                                                               std::string_view pattern) {
-  const std::size_t n = pattern.size();
-  const std::size_t middle = n >= 2 ? n - 2 : 0;
+                                                               std::string_view prefix) {
+  const std::size_t n = prefix.size();
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
   const __m128i bracket = _mm_set1_epi8('[');
-  const __m128i first = _mm_set1_epi8(pattern.front());
-  const __m128i nextToLast = _mm_set1_epi8(pattern[middle]);
-  const __m128i last = _mm_set1_epi8(pattern.back());
+  const __m128i first = _mm_set1_epi8(prefix.front());
+  const __m128i last = _mm_set1_epi8(prefix.back());
   for (; i + n - 1 + 16 <= end; i += 16) {
     const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i - 1));
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-    const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + middle));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + n - 1));
     const __m128i lineBreak = _mm_or_si128(_mm_cmpeq_epi8(before, cr), _mm_cmpeq_epi8(before, lf));
-    __m128i starts =
-        _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last)), _mm_cmpeq_epi8(m, nextToLast));
-    if constexpr (kAnyBracket) starts = _mm_or_si128(_mm_cmpeq_epi8(a, bracket), starts);
+    const __m128i prefixEnds = _mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last));
+    const __m128i starts = _mm_or_si128(_mm_cmpeq_epi8(a, bracket), prefixEnds);
     const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(lineBreak, starts)));
     if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
   }
   return kNone;
 }
-
-using FindCandidateIn = std::size_t (*)(const char*, std::size_t&, std::size_t, std::string_view);
-
-template <bool kAnyBracket>
-FindCandidateIn WidestFindCandidate() {
-#ifdef INI_SCAN_AVX2
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) return FindCandidateAvx2<kAnyBracket>;
-#endif
-  return FindCandidateSse2<kAnyBracket>;
-}
 #endif
 
 // The first position from `from` on, before `end`, that passes IsCandidate, or kNone.
 // One pass over the bytes looks for both kinds: a section's long run of key lines is
-// read once, not once for '[' and again for the key.
-std::size_t FindCandidate(const char* data, std::size_t from, std::size_t end, LineSearch search) {
+// read once, not once for '[' and again for the prefix. `prefix` is not empty.
+std::size_t FindCandidate(const char* data, std::size_t from, std::size_t end, std::string_view prefix) {
   std::size_t i = from;
   if (i == 0 && end > 0) {
-    if (IsCandidate(data, 0, end, search)) return 0;
+    if (IsCandidate(data, 0, end, prefix)) return 0;
     i = 1;
   }
 #ifdef INI_SCAN_SIMD
-  const FindCandidateIn find = search.anyBracket ? WidestFindCandidate<true>() : WidestFindCandidate<false>();
-  for (std::size_t hit; (hit = find(data, i, end, search.pattern)) != kNone; i = hit + 1) {
-    if (IsCandidate(data, hit, end, search)) return hit;
+#ifdef INI_SCAN_AVX2
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  const auto find = avx2 ? FindCandidateAvx2 : FindCandidateSse2;
+#else
+  const auto find = FindCandidateSse2;
+#endif
+  for (std::size_t hit; (hit = find(data, i, end, prefix)) != kNone; i = hit + 1) {
+    if (IsCandidate(data, hit, end, prefix)) return hit;
   }
 #endif
   for (; i < end; ++i) {
-    if (IsCandidate(data, i, end, search)) return i;
+    if (IsCandidate(data, i, end, prefix)) return i;
   }
   return kNone;
 }
@@ -337,43 +311,57 @@ class LineStream {
         buffer_(size_ + fileio::kReadAlignment) {}
 
   // Moves to just after the first line that equals `header`; false when no line does.
+  // Only lines that start with its "[" can match, and "[" is rare outside headers, so
+  // the search looks for "[" and compares there.
   Outcome<bool> SkipPastHeader(std::string_view header) {
+    std::size_t from = pos_;
     for (;;) {
-      auto found = SkipToLineStartingWith({header, false});
-      if (!found || !*found) return found;
-      // The line is the header when it ends right after it, at a CR or the file's end.
-      if (pos_ + header.size() == end_ && !eof_) {
-        if (auto filled = Refill(pos_); !filled) return std::unexpected(filled.error());
+      const char* data = Data();
+      const void* hit = std::memchr(data + from, '[', end_ - from);
+      if (hit == nullptr) {
+        if (eof_) return false;
+        // Keep two bytes to tell whether a "[" at the start of the next window starts a line.
+        const std::size_t keep = std::min<std::size_t>(end_, 2);
+        if (auto filled = Refill(end_ - keep); !filled) return std::unexpected(filled.error());
+        from = keep;
+        continue;
       }
-      const std::size_t after = pos_ + header.size();
-      if (after == end_ || Data()[after] == '\r') {
+      const std::size_t at = static_cast<const char*>(hit) - data;
+      const std::size_t after = at + header.size();
+      if (after >= end_ && !eof_) {  // the line, and the byte after it, are not all read yet
+        const std::size_t keepFrom = at >= 2 ? at - 2 : 0;
+        if (auto filled = Refill(keepFrom); !filled) return std::unexpected(filled.error());
+        from = at - keepFrom;
+        continue;
+      }
+      if (after <= end_ && StartsLine(at) && std::string_view(data + at, header.size()) == header &&
+          (after == end_ || data[after] == '\r')) {
         pos_ = after;
         return true;
       }
-      ++pos_;
+      from = at + 1;
     }
   }
 
-  // Moves to the start of the next line that the search looks for, passing over the
-  // lines between without looking at them; false at the end of the file.
-  Outcome<bool> SkipToLineStartingWith(LineSearch search) {
-    const std::size_t n = search.pattern.size();
+  // Moves to the start of the next line that begins with `prefix` or with "[", passing
+  // over the lines between without looking at them; false at the end of the file.
+  Outcome<bool> SkipToLineStartingWith(std::string_view prefix) {
     afterCr_ = false;
     std::size_t start = pos_;
     std::size_t from = pos_;
     for (;;) {
-      const std::size_t at = FindCandidate(Data(), from, end_, search);
+      const std::size_t at = FindCandidate(Data(), from, end_, prefix);
       if (at == kNone) {
         if (eof_) {
           pos_ = end_;
           return false;
         }
-        // A match that the window's end cut off starts in its last n - 1 bytes, perhaps
-        // behind a "[" inside it that was passed over: the search goes back there, but
-        // never to before where it began, and the two bytes before, which tell whether
-        // it starts a line, are kept.
-        const std::size_t keepFrom = end_ - std::min(end_, n + 2);
-        const std::size_t resume = std::max(start, std::min(from, end_ - std::min(end_, n - 1)));
+        // A match that the window's end cut off starts in its last prefix.size() - 1
+        // bytes, perhaps behind a "[" inside it that was passed over: the search goes
+        // back there, but never to before where it began (the header just passed),
+        // and the two bytes before, which tell whether it starts a line, are kept.
+        const std::size_t keepFrom = end_ - std::min(end_, prefix.size() + 2);
+        const std::size_t resume = std::max(start, std::min(from, end_ - std::min(end_, prefix.size() - 1)));
         if (auto filled = Refill(keepFrom); !filled) return std::unexpected(filled.error());
         from = resume > keepFrom ? resume - keepFrom : 0;
         start = start > keepFrom ? start - keepFrom : 0;
@@ -526,7 +514,7 @@ Outcome<bool> KeyInSection(const fileio::Path& path, std::u16string_view section
     // can end the section, so the lines between are passed over unread. An empty key
     // can match any line.
     if (!keyBytes->empty()) {
-      auto candidate = stream->SkipToLineStartingWith({*keyBytes, true});
+      auto candidate = stream->SkipToLineStartingWith(*keyBytes);
       if (!candidate) return std::unexpected(candidate.error());
       if (!*candidate) return false;
     }
