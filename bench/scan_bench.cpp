@@ -8,7 +8,9 @@
 // memory of a process that only scans. Then the lists: the portable store's list scan
 // in this process, and the `tesvar sections` and `tesvar keys` commands as processes,
 // against `grep -c '^\['`, and the tool's peak memory while listing this file and one
-// four times its size. With --lists only the lists are measured.
+// four times its size. With --lists only the lists are measured. Each operation runs
+// in turn with its grep, round after round, and is reported with the median of the
+// rounds' ratios.
 //
 // The files are written through a stream's usual 8 KiB buffer. With --large-writes they
 // are written 4 MiB at a time: Linux then keeps them in the page cache in large pieces
@@ -38,7 +40,7 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kRuns = 7;
+constexpr int kRuns = 11;
 constexpr std::size_t kFileSize = 64u << 20;
 bool largeWrites = false;
 
@@ -80,35 +82,64 @@ double CpuSeconds() {
   return total;
 }
 
-// Medians of kRuns runs, in seconds: by the clock, and of processor time (user and
-// system, of this process or the command it runs), which depends far less on what else
-// the machine is doing.
+// One run, in seconds: by the clock, and of processor time (user and system, of this
+// process or the command it runs), which depends far less on what else the machine is
+// doing.
 struct Timing {
   double wall = 0;
   double cpu = 0;
 };
 
-Timing Median(const std::function<void()>& run) {
-  std::vector<double> wall, cpu;
-  for (int i = 0; i < kRuns; ++i) {
-    const double cpuStart = CpuSeconds();
-    const auto start = Clock::now();
-    run();
-    wall.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-    cpu.push_back(CpuSeconds() - cpuStart);
-  }
-  std::sort(wall.begin(), wall.end());
-  std::sort(cpu.begin(), cpu.end());
-  return {wall[kRuns / 2], cpu[kRuns / 2]};
+Timing Measure(const std::function<void()>& run) {
+  const double cpuStart = CpuSeconds();
+  const auto start = Clock::now();
+  run();
+  return {std::chrono::duration<double>(Clock::now() - start).count(), CpuSeconds() - cpuStart};
 }
 
-// One line of the report; with a reference, the speed relative to it by both measures.
-void Report(const std::string& what, const Timing& t, const Timing* reference = nullptr) {
-  std::printf("%-28s %8.1f ms  cpu %7.1f ms", what.c_str(), t.wall * 1e3, t.cpu * 1e3);
-  if (reference != nullptr) {
-    std::printf("   %.2fx grep's speed (cpu %.2fx)", reference->wall / t.wall, reference->cpu / t.cpu);
+double MedianOf(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// An operation against grep in kRuns rounds. Each round runs both, grep first in every
+// other round, so that what else the machine does falls on both alike; the speed is the
+// median of the rounds' ratios, and the times are the medians of each side's.
+struct Comparison {
+  Timing grep, ours;
+  double speed = 0, cpuSpeed = 0;  // grep's time over ours
+};
+
+Comparison Compare(const std::function<void()>& grep, const std::function<void()>& ours) {
+  std::vector<double> grepWall, grepCpu, oursWall, oursCpu, speed, cpuSpeed;
+  for (int round = 0; round < kRuns; ++round) {
+    Timing g, o;
+    if (round % 2 == 0) {
+      g = Measure(grep);
+      o = Measure(ours);
+    } else {
+      o = Measure(ours);
+      g = Measure(grep);
+    }
+    grepWall.push_back(g.wall);
+    grepCpu.push_back(g.cpu);
+    oursWall.push_back(o.wall);
+    oursCpu.push_back(o.cpu);
+    speed.push_back(g.wall / o.wall);
+    cpuSpeed.push_back(g.cpu / o.cpu);
   }
-  std::printf("\n");
+  return {{MedianOf(grepWall), MedianOf(grepCpu)},
+          {MedianOf(oursWall), MedianOf(oursCpu)},
+          MedianOf(speed),
+          MedianOf(cpuSpeed)};
+}
+
+// One line of the report: our time, grep's, and the speed relative to grep by both
+// measures.
+void Report(const std::string& what, const Comparison& c) {
+  std::printf("%-26s %6.1f ms (cpu %5.1f)   grep %6.1f ms (cpu %5.1f)   %.2fx grep's speed (cpu %.2fx)\n",
+              what.c_str(), c.ours.wall * 1e3, c.ours.cpu * 1e3, c.grep.wall * 1e3, c.grep.cpu * 1e3, c.speed,
+              c.cpuSpeed);
 }
 
 // Runs a command and returns its exit status. Its output goes to `out` (grep stops at
@@ -194,17 +225,14 @@ void MeasureLists(const std::string& path, const std::string& section) {
   if (Spawn({tool, path, "keys", section}) != 0) Fail("tesvar keys failed");
 
   const std::string grepOut = path + ".count";
-  const Timing grepHeaders = Median([&] { Spawn({"grep", "-c", "^\\[", path}, grepOut.c_str()); });
+  const auto grepHeaders = [&] { Spawn({"grep", "-c", "^\\[", path}, grepOut.c_str()); };
+  std::printf("against grep -c '^\\[' (counts the header lines):\n");
+  Report("section names (" + std::to_string(sectionCount) + ")",
+         Compare(grepHeaders, [&] { (void)VisitSectionNames(*store, path); }));
+  Report("key names (last section)", Compare(grepHeaders, [&] { (void)VisitKeyNames(*store, path, section); }));
+  Report("tesvar sections", Compare(grepHeaders, [&] { Spawn({tool, path, "sections"}); }));
+  Report("tesvar keys (last section)", Compare(grepHeaders, [&] { Spawn({tool, path, "keys", section}); }));
   std::filesystem::remove(grepOut);
-  const Timing sections = Median([&] { (void)VisitSectionNames(*store, path); });
-  const Timing keys = Median([&] { (void)VisitKeyNames(*store, path, section); });
-  const Timing toolSections = Median([&] { Spawn({tool, path, "sections"}); });
-  const Timing toolKeys = Median([&] { Spawn({tool, path, "keys", section}); });
-  Report("grep -c '^\\[' (headers)", grepHeaders);
-  Report("section names (" + std::to_string(sectionCount) + ")", sections, &grepHeaders);
-  Report("key names (last section)", keys, &grepHeaders);
-  Report("tesvar sections", toolSections, &grepHeaders);
-  Report("tesvar keys (last section)", toolKeys, &grepHeaders);
 
   // The tool's peak memory while listing, against the tool on an empty file.
   struct Peaks {
@@ -251,7 +279,7 @@ int main(int argc, char** argv) {
   std::string keyLine;
   const std::string section = WriteIni(path, 20, keyLine);
   if (listsOnly) {
-    std::printf("file: %.1f MiB, written %s, medians of %d runs, warm cache\n",
+    std::printf("file: %.1f MiB, written %s, medians of %d rounds, warm cache\n",
                 static_cast<double>(std::filesystem::file_size(path)) / (1 << 20), WrittenHow(), kRuns);
     MeasureLists(path, section);
     std::filesystem::remove(path);
@@ -268,22 +296,23 @@ int main(int argc, char** argv) {
   if (profilectl::inimd::SectionExists(file, wideSection) != true) Fail("SectionExists missed the header");
   if (profilectl::inimd::KeyInSection(file, wideSection, wideKey) != true) Fail("KeyInSection missed the key");
 
-  const Timing grepHeader = Median([&] { Spawn({"grep", "-F", "-x", "-c", header + "\r", path}); });
-  const Timing grepKey = Median([&] { Spawn({"grep", "-F", "-x", "-c", keyLine + "\r", path}); });
-  const Timing section_ = Median([&] { (void)profilectl::inimd::SectionExists(file, wideSection); });
-  const Timing key_ = Median([&] { (void)profilectl::inimd::KeyInSection(file, wideSection, wideKey); });
-  const Timing missing = Median([&] { (void)profilectl::inimd::SectionExists(file, u"absent"); });
+  const auto grepHeader = [&] { Spawn({"grep", "-F", "-x", "-c", header + "\r", path}); };
+  const auto grepKey = [&] { Spawn({"grep", "-F", "-x", "-c", keyLine + "\r", path}); };
+  const Comparison lastSection =
+      Compare(grepHeader, [&] { (void)profilectl::inimd::SectionExists(file, wideSection); });
+  const Comparison absentSection = Compare(grepHeader, [&] { (void)profilectl::inimd::SectionExists(file, u"absent"); });
+  const Comparison lastKey =
+      Compare(grepKey, [&] { (void)profilectl::inimd::KeyInSection(file, wideSection, wideKey); });
 
   const long idlePeak = ChildPeakKiB([] {});
   const long scanPeak = ChildPeakKiB([&] { (void)profilectl::inimd::KeyInSection(file, wideSection, wideKey); });
 
   const double mib = static_cast<double>(std::filesystem::file_size(path)) / (1 << 20);
-  std::printf("file: %.1f MiB, written %s, medians of %d runs, warm cache\n", mib, WrittenHow(), kRuns);
-  Report("grep -F -x -c header", grepHeader);
-  Report("SectionExists (last)", section_, &grepHeader);
-  Report("SectionExists (absent)", missing, &grepHeader);
-  Report("grep -F -x -c key line", grepKey);
-  Report("KeyInSection (last key)", key_, &grepKey);
+  std::printf("file: %.1f MiB, written %s, medians of %d rounds, warm cache\n", mib, WrittenHow(), kRuns);
+  std::printf("against grep -F -x -c (the header line, or the key's line):\n");
+  Report("SectionExists (last)", lastSection);
+  Report("SectionExists (absent)", absentSection);
+  Report("KeyInSection (last key)", lastKey);
   MeasureLists(path, section);
 
   // One section that fills the file: the key scan looks at every line.
@@ -292,12 +321,12 @@ int main(int argc, char** argv) {
   const std::u16string wideBigKey = text::FromUtf8(bigKeyLine.substr(0, bigKeyLine.find('=')));
   if (profilectl::inimd::KeyInSection(file, text::FromUtf8(bigSection), wideBigKey) != true)
     Fail("KeyInSection missed the key of the big section");
-  const Timing grepBigKey = Median([&] { Spawn({"grep", "-F", "-x", "-c", bigKeyLine + "\r", path}); });
-  const Timing bigKey =
-      Median([&] { (void)profilectl::inimd::KeyInSection(file, text::FromUtf8(bigSection), wideBigKey); });
-  std::printf("one section of %.1f MiB:\n", static_cast<double>(std::filesystem::file_size(path)) / (1 << 20));
-  Report("grep -F -x -c key line", grepBigKey);
-  Report("KeyInSection (last key)", bigKey, &grepBigKey);
+  const Comparison bigKey =
+      Compare([&] { Spawn({"grep", "-F", "-x", "-c", bigKeyLine + "\r", path}); },
+              [&] { (void)profilectl::inimd::KeyInSection(file, text::FromUtf8(bigSection), wideBigKey); });
+  std::printf("one section of %.1f MiB, against grep -F -x -c:\n",
+              static_cast<double>(std::filesystem::file_size(path)) / (1 << 20));
+  Report("KeyInSection (last key)", bigKey);
 
   std::printf("peak memory of a scanning process: %ld KiB (a process that does nothing: %ld KiB)\n", scanPeak,
               idlePeak);
