@@ -114,13 +114,14 @@ using portable::TrimmedText;
 
 // Reads a file in pieces through one buffer. The first piece is small, so that a key
 // near the top of a large file costs little, and so is the buffer until a second piece
-// is wanted; the others are 1 MiB, few enough calls that reading a large file costs
-// little more than copying it. The pieces land on the buffer's start, on a page
+// is wanted; the others are 256 KiB, few enough calls that reading a large file costs
+// little more than copying it (1 MiB pieces listed a 64 MiB file no faster, in 700 KiB
+// more memory). The pieces land on the buffer's start, on a page
 // boundary (fileio::ReadBuffer).
 class PieceReader {
  public:
   static constexpr std::size_t kFirstPiece = 4 * 1024;
-  static constexpr std::size_t kPiece = 1024 * 1024;
+  static constexpr std::size_t kPiece = 256 * 1024;
 
   explicit PieceReader(fileio::Reader& reader) : reader_(reader), buffer_(kFirstPiece) {}
 
