@@ -116,8 +116,8 @@ using portable::TrimmedText;
 // near the top of a large file costs little, and so is the buffer until a second piece
 // is wanted; the others are 256 KiB, few enough calls that reading a large file costs
 // little more than copying it (1 MiB pieces listed a 64 MiB file no faster, in 700 KiB
-// more memory). The pieces land on the buffer's start, on a page
-// boundary (fileio::ReadBuffer).
+// more memory). The pieces land on the buffer's start, on a page boundary
+// (fileio::ReadBuffer).
 class PieceReader {
  public:
   static constexpr std::size_t kFirstPiece = 4 * 1024;

@@ -50,10 +50,11 @@ class TesvarCore {
 
   // The lists of the profile operations (not methods of the control; the tesvar tool
   // offers them), handed to `sink` entry by entry, each converted from the ANSI code
-  // page to UTF-8, the tool's output. For a buffer of `size` bytes the list is cut as the functions cut it, its last
-  // entry keeping no half of a double-byte character; with ProfileStore::kWholeList
-  // every entry goes to `sink` as the store's scan meets it, so that no list is held
-  // whole. False when the file is missing, or for a section's lists the section.
+  // page to UTF-8, the tool's output. For a buffer of `size` bytes the list is cut as
+  // the functions cut it, its last entry keeping no half of a double-byte character;
+  // with ProfileStore::kWholeList every entry goes to `sink` as the store's scan meets
+  // it, so that no list is held whole. False when the file is missing, or for a
+  // section's lists the section.
   // FileName is refused as by the methods (52).
   class ListSink {
    public:
