@@ -1,5 +1,5 @@
 #pragma once
-// The window classes of the control's windows.
+// The window classes of our own windows.
 #include <windows.h>
 
 namespace win {

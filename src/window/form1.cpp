@@ -15,6 +15,7 @@
 #include "win32/process.h"
 #include "win32/screen.h"
 #include "win32/wide.h"
+#include "win32/window_class.h"
 
 namespace window {
 namespace {
@@ -87,14 +88,7 @@ HRESULT Form1::Create(HINSTANCE instance, int show, std::unique_ptr<Form1>& form
   form.reset(new Form1(instance));
   Form1& self = *form;
 
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = WindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = ids::kForm1Class;
-  RETURN_LAST_ERROR_IF(!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS);
+  RETURN_IF_FAILED(win::RegisterWindowClass(instance, ids::kForm1Class, WindowProc));
 
   HMENU menu = CreateMenu();
   RETURN_LAST_ERROR_IF(!menu);
