@@ -9,9 +9,9 @@
 // in this process, and the `tesvar sections` and `tesvar keys` commands as processes,
 // against `grep -c '^\['`, and the tool's peak memory while listing this file and one
 // four times its size. With --lists only the lists are measured. Beside the key scans,
-// reading the file alone against the same grep shows the most that any scan can reach. Each operation runs
-// in turn with its grep, round after round, and is reported with the median of the
-// rounds' ratios.
+// reading the file alone against the same grep shows the most that any scan can reach.
+// Each operation runs in turn with its grep, round after round, and is reported with
+// the median of the rounds' ratios.
 //
 // The files are written through a stream's usual 8 KiB buffer. With --large-writes they
 // are written 4 MiB at a time: Linux then keeps them in the page cache in large pieces
