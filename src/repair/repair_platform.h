@@ -52,8 +52,8 @@ class RepairPlatform {
   // The file version of the file's version resource; nothing when the file is missing
   // or carries none.
   virtual std::optional<FileVersion> ReadFileVersion(const fileio::Path& path) = 0;
-  // Starts `commandLine` with the show-window state and returns at once; nothing when
-  // the process could not be started.
+  // Starts the system's regsvr32 with `commandLine` (a row's RegisterCommand) and the
+  // show-window state and returns at once; nothing when it could not be started.
   virtual std::unique_ptr<StartedProcess> StartProcess(std::u16string_view commandLine, int showWindow) = 0;
   virtual Clock::time_point Now() = 0;
 };

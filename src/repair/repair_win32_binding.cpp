@@ -46,7 +46,8 @@ class Win32RepairPlatform final : public RepairPlatform {
 
   std::unique_ptr<StartedProcess> StartProcess(std::u16string_view commandLine, int showWindow) override {
     win::unique_handle process;
-    if (FAILED(win::StartProcessShown(commandLine, showWindow, &process))) return nullptr;
+    if (FAILED(win::StartSystemProgram(win::SystemProgram::kRegsvr32, commandLine, showWindow, &process)))
+      return nullptr;
     return std::make_unique<Win32Process>(std::move(process));
   }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The Win32 side of the repair run: process start, application folder, version
-// resources (all from the toolbox in src/win32), and the window's message box.
+// The Win32 side of the repair run: the registrations (the system folder's regsvr32, by
+// its full path), application folder, version resources (all from the toolbox in
+// src/win32), and the window's message box.
 
 #include <windows.h>
 

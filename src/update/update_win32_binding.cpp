@@ -19,7 +19,7 @@ int Win32CheckPlatform::Ask(std::u16string_view text, std::u16string_view title,
 }
 
 bool Win32CheckPlatform::Start(std::u16string_view commandLine, int show) {
-  return SUCCEEDED(win::StartProcessShown(commandLine, show));
+  return SUCCEEDED(win::StartSystemProgram(win::SystemProgram::kExplorer, commandLine, show));
 }
 
 }  // namespace update

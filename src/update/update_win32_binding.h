@@ -1,6 +1,7 @@
 #pragma once
 // The Windows side of the version check's platform services: PostBody through
-// XMLHTTP, MessageBoxW owned by the main window, and CreateProcessW. Windows only.
+// XMLHTTP, MessageBoxW owned by the main window, and the Windows folder's explorer.exe.
+// Windows only.
 //
 // Used on the main window's thread, with COM initialised there as a single-threaded
 // apartment (see post_body.h).

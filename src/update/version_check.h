@@ -46,8 +46,8 @@ class CheckPlatform {
   virtual std::optional<std::u16string> Post(std::u16string_view url, std::u16string_view data) = 0;
   // A modal message box owned by the main window; returns the button pressed.
   virtual int Ask(std::u16string_view text, std::u16string_view title, int style) = 0;
-  // Starts a process from `commandLine` with the window state `show` and does not
-  // wait for it. False when it could not be started.
+  // Starts the Windows folder's explorer.exe with `commandLine` and the window state
+  // `show` and does not wait for it. False when it could not be started.
   virtual bool Start(std::u16string_view commandLine, int show) = 0;
 };
 

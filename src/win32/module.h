@@ -21,7 +21,7 @@ namespace win {
 using FileVersion = std::uint64_t;
 
 // The file version (VS_FIXEDFILEINFO) of the version resource of the file at `path`.
-// Links the version library.
+// Loads the system folder's version library for the call (file_version.cpp).
 [[nodiscard]] HRESULT GetFileVersion(const std::u16string& path, FileVersion& version) noexcept;
 
 }  // namespace win

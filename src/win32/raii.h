@@ -65,6 +65,7 @@ using unique_hicon = unique_any<HICON, &DestroyIcon>;
 using unique_hfont = unique_any<HFONT, &DeleteObject>;
 using unique_hbrush = unique_any<HBRUSH, &DeleteObject>;
 using unique_hwnd = unique_any<HWND, &DestroyWindow>;
+using unique_hmodule = unique_any<HMODULE, &FreeLibrary>;
 
 // A BSTR copy of a wide string; null only when out of memory.
 inline unique_bstr make_bstr(std::wstring_view text) {

@@ -306,7 +306,7 @@ void Form1::ShowMessage(std::u16string_view text, std::u16string_view title, int
 }
 
 void Form1::StartProcess(std::u16string_view commandLine, int showWindow) {
-  if (SUCCEEDED(win::StartProcessShown(commandLine, showWindow))) return;
+  if (SUCCEEDED(win::StartSystemProgram(win::SystemProgram::kExplorer, commandLine, showWindow))) return;
   // The user asked for a web site; say which one could not be opened.
   std::u16string text = u"无法打开网页浏览器，请手动访问：\r\n";
   text += commandLine.substr(std::min(commandLine.find(u' ') + 1, commandLine.size()));

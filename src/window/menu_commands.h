@@ -22,7 +22,7 @@ class MenuHost {
   virtual ~MenuHost() = default;
   // A message box modal to the window; the answer is not used.
   virtual void ShowMessage(std::u16string_view text, std::u16string_view title, int style) = 0;
-  // Starts a process and does not wait for it.
+  // Starts the Windows folder's explorer.exe with `commandLine` and does not wait for it.
   virtual void StartProcess(std::u16string_view commandLine, int showWindow) = 0;
   // Closes the window, as its close button does.
   virtual void CloseWindow() = 0;

@@ -5,8 +5,9 @@
 
 namespace window {
 
-// The name the platform's library search looks for (the program's folder first).
-inline constexpr const wchar_t* kSkinLibrary = L"SkinH_VB6.dll";
+// The library's file, looked for in the program's own folder and then in the system
+// folder, by full paths only: never in the current folder or on PATH.
+inline constexpr std::u16string_view kSkinLibrary = u"SkinH_VB6.dll";
 inline constexpr const char* kSkinEntry = "SkinH_AttachEx";
 
 // Calls SkinH_AttachEx once with the application folder followed directly by "/1.she"

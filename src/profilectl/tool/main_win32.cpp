@@ -2,6 +2,7 @@
 
 #include "profilectl/tool/tesvar_cli.h"
 #include "text/codepage.h"
+#include "win32/system_folder.h"
 #include "win32/wide.h"
 
 namespace {
@@ -23,6 +24,8 @@ void Write(DWORD which, std::string_view utf8) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // Nothing it loads may come from the current folder or PATH.
+  if (FAILED(win::RestrictLibrarySearch())) return 1;
   std::vector<std::u16string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(win::Utf16View(argv[i]));
   profilectl::ToolOutput output;

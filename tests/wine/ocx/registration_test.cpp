@@ -89,4 +89,21 @@ TEST(Registration, RegisterCheckReregisterAndUnregister) {
   ExpectNothingLeft();
 }
 
+// A control that writes any file its host names must never be driven by a web page: it
+// is marked safe neither for scripting nor for initialization, by its registration's
+// component categories or by IObjectSafety.
+TEST(Registration, NeverMarkedSafeForScriptingOrInitialization) {
+  ASSERT_EQ(Regsvr32(false), 0u);
+  for (const wchar_t* category : {L"{7DD95801-9882-11CF-9FA9-00AA006C42C4}",    // safe for scripting
+                                  L"{7DD95802-9882-11CF-9FA9-00AA006C42C4}"}) {  // safe for initialization
+    EXPECT_FALSE(KeyExists(kClass + L"\\Implemented Categories\\" + category)) << testing::PrintToString(category);
+  }
+  const auto control = ocx_test::CreateControl<IUnknown>();
+  ASSERT_TRUE(control);
+  constexpr GUID kObjectSafety = {0xCB5BDC81, 0x93C1, 0x11CF, {0x8F, 0x20, 0x00, 0x80, 0x5F, 0x2C, 0xD0, 0x64}};
+  win::com_ptr<IUnknown> safety;
+  EXPECT_EQ(control->QueryInterface(kObjectSafety, safety.put_void()), E_NOINTERFACE);
+  EXPECT_EQ(Regsvr32(true), 0u);
+}
+
 }  // namespace

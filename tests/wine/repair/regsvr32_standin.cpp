@@ -1,8 +1,10 @@
-// Stands in for regsvr32 in the repair tests. Started as "regsvr32 /s NAME", it writes
-// "regsvr32-log\NAME.<process id>" beside itself, holding its command line and its
-// startup show state, and exits with the number in "regsvr32-log\NAME.exit" (0 when
-// there is none). While that file holds "hang" instead of a number, it waits (at most
-// three minutes) for a number to take its place: a registration that does not end.
+// Stands in for the system folder's regsvr32 in the repair tests (see
+// wine/support/system_standins.h). Started as "regsvr32 /s NAME", it writes
+// "NAME.<process id>" into the folder that REGSVR32_STANDIN_LOG names, holding its
+// command line, its startup show state, its current folder and its own path, and exits
+// with the number in "NAME.exit" there (0 when there is none). While that file holds
+// "hang" instead of a number, it waits (at most three minutes) for a number to take its
+// place: a registration that does not end.
 #include <windows.h>
 
 #include <cstdio>
@@ -12,21 +14,22 @@
 #include "wine/support/program.h"
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 3) return 99;
-  const std::wstring log = (wine_test::ProgramFolder() / L"regsvr32-log" / argv[2]).native();
+  const auto folder = wine_test::EnvironmentVariable(L"REGSVR32_STANDIN_LOG");
+  if (argc != 3 || !folder) return 99;
+  const std::wstring log = *folder + L"\\" + argv[2];
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   GetStartupInfoW(&startup);
-  const std::wstring line = GetCommandLineW();
-  try {
-    wine_test::WriteBytes(log + L"." + std::to_wstring(GetCurrentProcessId()),
-                          std::string(reinterpret_cast<const char*>(line.data()), line.size() * sizeof(wchar_t)) +
-                              "\n" + std::to_string(startup.dwFlags & STARTF_USESHOWWINDOW) + " " +
-                              std::to_string(startup.wShowWindow));
-  } catch (const std::exception&) {
-    // No record: the test finds the registration missing.
-  }
+  wchar_t current[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, current);
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring record = std::wstring(GetCommandLineW()) + L"\n" +
+                              std::to_wstring(startup.dwFlags & STARTF_USESHOWWINDOW) + L" " +
+                              std::to_wstring(startup.wShowWindow) + L"\n" + current + L"\n" + self + L"\n";
+  // No record: the test finds the registration missing.
+  wine_test::AppendUtf8(log + L"." + std::to_wstring(GetCurrentProcessId()), record);
   for (int waited = 0;; waited += 100) {
     const std::string text = wine_test::ReadBytes(log + L".exit").value_or("");
     if (text == "hang" && waited < 180000) {

@@ -1,6 +1,6 @@
 // Whole repair runs on the Win32 binding: real message boxes answered from a second
-// thread, real controls, real processes (the regsvr32 stand-in beside this program),
-// and FileCopyEx into a scratch folder that takes the place of C:\WINDOWS.
+// thread, real controls, real processes (a regsvr32 stand-in in the place of the system
+// folder's), and FileCopyEx into a scratch folder that takes the place of C:\WINDOWS.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -21,6 +21,7 @@
 #include "wine/support/files.h"
 #include "wine/support/process.h"
 #include "wine/support/program.h"
+#include "wine/support/system_standins.h"
 #include "wine/support/ui.h"
 
 namespace repair {
@@ -53,7 +54,9 @@ struct Form {
 
 struct Marker {
   std::wstring commandLine;
-  std::string show;  // "<STARTF_USESHOWWINDOW set> <wShowWindow>"
+  std::wstring show;  // "<STARTF_USESHOWWINDOW set> <wShowWindow>"
+  std::wstring currentFolder;
+  std::wstring program;
 };
 
 // The stand-in's records, by the file name it was asked to register.
@@ -61,14 +64,25 @@ std::multimap<std::wstring, Marker> Markers(const fs::path& log) {
   std::multimap<std::wstring, Marker> markers;
   for (const auto& entry : fs::directory_iterator(log)) {
     if (entry.path().extension() == L".exit") continue;
-    const std::string bytes = ReadBytes(entry.path()).value_or("");
-    const auto newline = bytes.find('\n');
-    Marker marker;
-    marker.commandLine.assign(reinterpret_cast<const wchar_t*>(bytes.data()), newline / sizeof(wchar_t));
-    marker.show = bytes.substr(newline + 1);
-    markers.emplace(entry.path().stem().wstring(), marker);
+    auto lines = wine_test::Utf8Lines(entry.path());
+    lines.resize(4);
+    markers.emplace(entry.path().stem().wstring(), Marker{lines[0], lines[1], lines[2], lines[3]});
   }
   return markers;
+}
+
+std::wstring SystemFolder() { return wine_test::Regsvr32StandIn::Location().parent_path().wstring(); }
+
+// Whether two names reach one file (the redirector gives a 32-bit program two names
+// for SysWOW64's files).
+bool SameFile(const fs::path& a, const fs::path& b) {
+  BY_HANDLE_FILE_INFORMATION infoA{}, infoB{};
+  const win::unique_handle fileA = wine_test::HoldOpen(a, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  const win::unique_handle fileB = wine_test::HoldOpen(b, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  return fileA && fileB && GetFileInformationByHandle(fileA.get(), &infoA) &&
+         GetFileInformationByHandle(fileB.get(), &infoB) &&
+         infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber && infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
+         infoA.nFileIndexLow == infoB.nFileIndexLow;
 }
 
 // Component files distinct by content; under Windows the names match in any case.
@@ -80,13 +94,13 @@ std::string Content(const std::wstring& file) { return "component " + fs::path(f
 
 struct RepairRunWin32 : testing::Test {
   void SetUp() override {
-    log = ProgramFolder() / "regsvr32-log";
-    fs::remove_all(log);
+    ASSERT_TRUE(regsvr32.installed());
+    log = scratch.path() / "regsvr32-log";
     fs::create_directories(log);
+    SetEnvironmentVariableW(L"REGSVR32_STANDIN_LOG", log.c_str());
     fs::create_directories(scratch.path() / "app" / "ocx");
     for (const wchar_t* file : kFiles) WriteBytes(scratch.path() / "app" / "ocx" / file, Content(file));
   }
-  void TearDown() override { fs::remove_all(log); }
 
   // As the window's click does it: the confirmation, then the run for `target`.
   void Run(RepairTarget target, int answer = IDYES) {
@@ -97,6 +111,7 @@ struct RepairRunWin32 : testing::Test {
     seen = answerer.Seen();
   }
 
+  wine_test::Regsvr32StandIn regsvr32{ProgramFolder() / "regsvr32_standin.exe"};
   TempDir scratch;
   fs::path log;
   Form form;
@@ -131,8 +146,9 @@ TEST_F(RepairRunWin32, System32RunCopiesRegistersAndKeepsANewerComponent) {
   }
   EXPECT_EQ(Names(system), expectedNames);
 
-  // Every registration ran, started exactly as the table writes it, minimized; the
-  // run waited for them all before it reported.
+  // Every registration ran: the system folder's regsvr32, in the system folder, started
+  // with the command line exactly as the table writes it, minimized; the run waited for
+  // them all before it reported.
   const auto markers = Markers(log);
   EXPECT_EQ(markers.size(), 10u);
   for (const ComponentEntry& entry : ComponentTable(RepairTarget::System32)) {
@@ -143,7 +159,9 @@ TEST_F(RepairRunWin32, System32RunCopiesRegistersAndKeepsANewerComponent) {
     EXPECT_EQ(std::distance(first, last), file == L"EFMTIcn.ocx" ? 2 : 1) << file;
     for (auto it = first; it != last; ++it) {
       EXPECT_EQ(it->second.commandLine, command);
-      EXPECT_EQ(it->second.show, "1 2");
+      EXPECT_EQ(it->second.show, L"1 2");
+      EXPECT_EQ(it->second.currentFolder, SystemFolder());
+      EXPECT_TRUE(SameFile(it->second.program, wine_test::Regsvr32StandIn::Location())) << it->second.program;
     }
   }
 }
@@ -252,9 +270,11 @@ TEST(ApplicationFolder, NoTrailingBackslashExceptAtADriveRoot) {
   EXPECT_EQ(own, Path16(fs::path(std::wstring(self, n)).parent_path()));
 }
 
-TEST(StartProcessShown, ReportsAProgramThatCannotBeStarted) {
+TEST(StartProgram, ReportsAProgramThatCannotBeStarted) {
   win::unique_handle process;
-  EXPECT_TRUE(FAILED(win::StartProcessShown(u"no-such-program-anywhere.exe /s", win::kShowMinimized, &process)));
+  const TempDir dir;
+  EXPECT_TRUE(FAILED(win::StartProgram(Path16(dir.path() / "regsvr32.exe"), u"regsvr32 /s x.ocx", Path16(dir.path()),
+                                       win::kShowMinimized, &process)));
   EXPECT_FALSE(process);
 }
 

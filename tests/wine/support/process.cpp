@@ -3,8 +3,6 @@
 #include <string>
 #include <thread>
 
-#include "win32/process.h"
-#include "win32/wide.h"
 #include "wine/support/program.h"
 
 namespace wine_test {
@@ -19,8 +17,16 @@ bool WaitUntil(const std::function<bool()>& condition, Milliseconds timeout) {
 }
 
 std::optional<DWORD> RunToEnd(std::wstring_view commandLine, Milliseconds bound, int show) {
-  win::unique_handle process;
-  if (FAILED(win::StartProcessShown(win::Utf16View(commandLine), show, &process))) return std::nullopt;
+  std::wstring line(commandLine);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(show);
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    return std::nullopt;
+  CloseHandle(info.hThread);
+  const win::unique_handle process(info.hProcess);
   DWORD code = STILL_ACTIVE;
   if (WaitForSingleObject(process.get(), static_cast<DWORD>(bound.count())) != WAIT_OBJECT_0 ||
       !GetExitCodeProcess(process.get(), &code)) {
@@ -30,12 +36,16 @@ std::optional<DWORD> RunToEnd(std::wstring_view commandLine, Milliseconds bound,
 }
 
 DWORD StartInItsFolder(const std::filesystem::path& exe, StartedProgram& started) {
+  return StartIn(exe, exe.parent_path(), started);
+}
+
+DWORD StartIn(const std::filesystem::path& exe, const std::filesystem::path& currentFolder, StartedProgram& started) {
   std::wstring commandLine = Quoted(exe.native());
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      exe.parent_path().c_str(), &startup, &info)) {
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, currentFolder.c_str(),
+                      &startup, &info)) {
     return GetLastError();
   }
   CloseHandle(info.hThread);

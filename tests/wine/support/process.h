@@ -31,5 +31,8 @@ struct StartedProgram {
 };
 // Starts `exe`; the Win32 error when it cannot.
 DWORD StartInItsFolder(const std::filesystem::path& exe, StartedProgram& started);
+// Starts `exe` with `currentFolder` as its current folder, as a shortcut or a prompt in
+// that folder would.
+DWORD StartIn(const std::filesystem::path& exe, const std::filesystem::path& currentFolder, StartedProgram& started);
 
 }  // namespace wine_test

@@ -8,12 +8,13 @@
 
 namespace window_test {
 
-MendoraProcess::MendoraProcess(const std::filesystem::path& exe) {
+MendoraProcess::MendoraProcess(const std::filesystem::path& exe, const std::filesystem::path& currentFolder) {
   // Wine now and then refuses a start right after the previous tool was ended; a few
   // more tries tell that apart from a program that cannot start.
   DWORD error = 0;
   for (int attempt = 0; attempt < 5; ++attempt, Sleep(500)) {
-    if ((error = StartInItsFolder(exe, started_)) == ERROR_SUCCESS) break;
+    if ((error = StartIn(exe, currentFolder.empty() ? exe.parent_path() : currentFolder, started_)) == ERROR_SUCCESS)
+      break;
   }
   if (error != 0) throw std::runtime_error("cannot start Mendora.exe: error " + std::to_string(error));
   WaitUntil(

@@ -17,8 +17,9 @@ using namespace wine_test;
 
 class MendoraProcess {
  public:
-  // Starts `exe` in its folder and waits until Form1 is visible.
-  explicit MendoraProcess(const std::filesystem::path& exe);
+  // Starts `exe` in `currentFolder` (by default its own folder, as a double click does)
+  // and waits until Form1 is visible.
+  explicit MendoraProcess(const std::filesystem::path& exe, const std::filesystem::path& currentFolder = {});
   MendoraProcess(const MendoraProcess&) = delete;
   MendoraProcess& operator=(const MendoraProcess&) = delete;
   // Ends the process if it still runs.

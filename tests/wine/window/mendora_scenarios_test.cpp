@@ -3,8 +3,9 @@
 // into the prefix's system folder with stand-in controls, and the menu.
 //
 // Beside this program: app\Mendora.exe (built to ask the loopback service),
-// app\SkinH_VB6.dll, app\1.she, app\explorer.exe (a stand-in that records how it was
-// started), control_standin.dll and, when it is built, Tesvar.ocx.
+// app\SkinH_VB6.dll, app\1.she, control_standin.dll, browser_standin.exe (registered
+// as the program for https addresses while a test runs, it records how it was started),
+// planted_program.exe and planted_library.dll and, when it is built, Tesvar.ocx.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -27,6 +28,7 @@
 #include "window/menu_commands.h"
 #include "wine/support/files.h"
 #include "wine/support/program.h"
+#include "wine/support/system_standins.h"
 #include "wine/support/version_service.h"
 
 namespace window_test {
@@ -56,7 +58,8 @@ const std::map<std::wstring, int> kRegistered = {
 class Mendora : public testing::Test {
  protected:
   void SetUp() override {
-    SetEnvironmentVariableW(L"EXPLORER_STANDIN_RECORD", (records_.path() / "explorer.log").c_str());
+    ASSERT_TRUE(browser_.installed());
+    SetEnvironmentVariableW(L"BROWSER_STANDIN_RECORD", (records_.path() / "browser.log").c_str());
     SetEnvironmentVariableW(L"CONTROL_STANDIN_RECORD", (records_.path() / "registrations.log").c_str());
     fs::remove_all(app() / "ocx");
     fs::create_directories(app() / "ocx");
@@ -84,7 +87,8 @@ class Mendora : public testing::Test {
   // The ocx folder as the studio ships it: the stand-in under each third-party name,
   // our own Tesvar.ocx and SkinH_VB6.dll. Each file gets a tail of its own, so that a
   // copy can be told from the others.
-  void FillOcxFolder() {
+  static void FillOcxFolder(const fs::path& ocx = app() / "ocx") {
+    fs::create_directories(ocx);
     const fs::path standin = ProgramFolder() / "control_standin.dll";
     const fs::path tesvar = ProgramFolder() / "Tesvar.ocx";
     for (const wchar_t* file : kComponents) {
@@ -92,8 +96,39 @@ class Mendora : public testing::Test {
       fs::path source = standin;
       if (name == L"Tesvar.OCX" && fs::exists(tesvar)) source = tesvar;
       if (name == L"SkinH_VB6.dll") source = app() / "SkinH_VB6.dll";
-      WriteBytes(app() / "ocx" / file, ReadBytes(source).value_or("") + "tail of " + fs::path(file).string());
+      WriteBytes(ocx / file, ReadBytes(source).value_or("") + "tail of " + fs::path(file).string());
     }
+  }
+
+  // Chooses "32位系统", confirms the repair and waits for its report, which it answers.
+  static std::optional<MessageBoxSeen> RepairSystem32(const MendoraProcess& mendora) {
+    mendora.Click(mendora.Control(ids::kOption1_0));
+    if (!WaitUntil([&] { return mendora.IsChecked(mendora.Control(ids::kOption1_0)); }, 5s)) return std::nullopt;
+    mendora.Click(mendora.Control(ids::kCommand1_0));
+    const auto confirm = mendora.WaitForMessageBox(10s);
+    if (!confirm) return std::nullopt;
+    mendora.Answer(*confirm, IDYES);
+    const auto report = mendora.WaitForMessageBox(90s);
+    if (report) mendora.Answer(*report, IDOK);
+    return report;
+  }
+
+  // Every component of the ocx folder is in the system folder, and every control was
+  // registered as often as the table says.
+  void ExpectEveryComponentInPlaceAndRegistered(const fs::path& ocx = app() / "ocx") const {
+    for (const wchar_t* file : kComponents) {
+      SCOPED_TRACE(fs::path(file).string());
+      EXPECT_EQ(ReadBytes(systemFolder() / file), ReadBytes(ocx / file));
+    }
+    // Windows names a module as it was loaded: the records are compared without case.
+    auto fold = [](std::wstring name) {
+      std::transform(name.begin(), name.end(), name.begin(), ::towlower);
+      return name;
+    };
+    std::map<std::wstring, int> registered, expected;
+    for (const std::wstring& line : Registrations()) ++registered[fold(line)];
+    for (const auto& [name, count] : kRegistered) expected[fold(name)] += count;
+    EXPECT_EQ(registered, expected);
   }
 
   // Up to the state "ready": the check is over, Label2 hidden, Command1(0) enabled.
@@ -102,9 +137,15 @@ class Mendora : public testing::Test {
     EXPECT_FALSE(IsWindowVisible(mendora.Control(ids::kLabel2)));
   }
 
-  std::vector<std::wstring> ExplorerRecords() const { return Utf8Lines(records_.path() / "explorer.log"); }
+  std::vector<std::wstring> BrowserRecords() const { return Utf8Lines(records_.path() / "browser.log"); }
+  // The browser's record of an address opened through Windows' explorer.exe.
+  static std::wstring BrowserOpened(std::wstring_view address) {
+    return Quoted(BrowserStandIn().wstring()) + L" " + Quoted(address);
+  }
+  static fs::path BrowserStandIn() { return ProgramFolder() / "browser_standin.exe"; }
   std::vector<std::wstring> Registrations() const { return Utf8Lines(records_.path() / "registrations.log"); }
 
+  const HttpsHandlerStandIn browser_{Quoted(BrowserStandIn().wstring()) + L" \"%1\""};
   TempDir records_;
 };
 
@@ -392,7 +433,7 @@ TEST_F(Mendora, NewerVersionDeclinedWhenOptionalGoesOn) {
   mendora.Answer(*box, IDNO);
   WaitReady(mendora);
   EXPECT_TRUE(mendora.Running());
-  EXPECT_TRUE(ExplorerRecords().empty());
+  EXPECT_TRUE(BrowserRecords().empty());
 }
 
 TEST_F(Mendora, NewerVersionDeclinedWhenMandatoryEndsTheProgram) {
@@ -402,7 +443,7 @@ TEST_F(Mendora, NewerVersionDeclinedWhenMandatoryEndsTheProgram) {
   ASSERT_TRUE(box);
   mendora.Answer(*box, IDNO);
   EXPECT_EQ(mendora.ExitCodeWithin(10s), 0u);
-  EXPECT_TRUE(ExplorerRecords().empty());
+  EXPECT_TRUE(BrowserRecords().empty());
 }
 
 TEST_F(Mendora, NewerVersionAcceptedOpensTheDownloadPageAndEnds) {
@@ -414,10 +455,9 @@ TEST_F(Mendora, NewerVersionAcceptedOpensTheDownloadPageAndEnds) {
   mendora.Answer(*box, IDYES);
   EXPECT_TRUE(mendora.WaitForExit(10s));
   std::vector<std::wstring> records;
-  EXPECT_TRUE(WaitUntil([&] { return (records = ExplorerRecords()).size() >= 2; }, 10s));
+  EXPECT_TRUE(WaitUntil([&] { return (records = BrowserRecords()).size() >= 2; }, 10s));
   ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0], L"explorer.exe \"https://www.kestrova.com/index.php/Works/detail/sid/soft-42\"");
-  EXPECT_EQ(records[1], L"2");  // SW_SHOWMINIMIZED
+  EXPECT_EQ(records[0], BrowserOpened(L"https://www.kestrova.com/index.php/Works/detail/sid/soft-42"));
 }
 
 // --- The repair -------------------------------------------------------------------------
@@ -447,20 +487,7 @@ TEST_F(Mendora, ConfirmedSystem32RepairCopiesAndRegistersEveryComponent) {
   EXPECT_FALSE(IsWindowEnabled(mendora.Control(ids::kCommand1_0)));
   mendora.Answer(*report, IDOK);
   EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(mendora.Control(ids::kCommand1_0)) != FALSE; }, 5s));
-
-  for (const wchar_t* file : kComponents) {
-    SCOPED_TRACE(fs::path(file).string());
-    EXPECT_EQ(ReadBytes(systemFolder() / file), ReadBytes(app() / "ocx" / file));
-  }
-  // Windows names a module as it was loaded: the records are compared without case.
-  auto fold = [](std::wstring name) {
-    std::transform(name.begin(), name.end(), name.begin(), ::towlower);
-    return name;
-  };
-  std::map<std::wstring, int> registered, expected;
-  for (const std::wstring& line : Registrations()) ++registered[fold(line)];
-  for (const auto& [name, count] : kRegistered) expected[fold(name)] += count;
-  EXPECT_EQ(registered, expected);
+  ExpectEveryComponentInPlaceAndRegistered();
 }
 
 TEST_F(Mendora, RepairWithAnEmptyOcxFolderReportsWhatFailed) {
@@ -502,6 +529,64 @@ TEST_F(Mendora, RepairDeclinedAtTheConfirmationDoesNothing) {
   EXPECT_TRUE(Registrations().empty());
 }
 
+// --- What the tool trusts -------------------------------------------------------------------
+
+// PATH, for the programs this one starts while it lives, with `folder` first.
+class PathFirst {
+ public:
+  explicit PathFirst(const fs::path& folder) : old_(EnvironmentVariable(L"PATH").value_or(L"")) {
+    SetEnvironmentVariableW(L"PATH", (folder.wstring() + L";" + old_).c_str());
+  }
+  ~PathFirst() { SetEnvironmentVariableW(L"PATH", old_.c_str()); }
+
+ private:
+  std::wstring old_;
+};
+
+// The tool runs with administrator rights: a program or library that someone dropped in
+// the folder it is started from, on PATH or beside it never runs. The repair still
+// registers every control with the system's regsvr32, and an accepted update still opens
+// the download page through the system's explorer.exe.
+TEST_F(Mendora, NeverRunsOrLoadsWhatWasPlantedInTheCurrentFolderOnPathOrBesideIt) {
+  const TempDir tool, current, onPath;
+  const fs::path exe = AloneIn(tool);
+  FillOcxFolder(tool.path() / "ocx");
+  const fs::path record = records_.path() / "planted.log";
+  SetEnvironmentVariableW(L"PLANTED_RECORD", record.c_str());
+  for (const fs::path& folder : {current.path(), onPath.path(), tool.path()}) {
+    fs::copy_file(ProgramFolder() / "planted_program.exe", folder / "regsvr32.exe");
+    fs::copy_file(ProgramFolder() / "planted_program.exe", folder / "explorer.exe");
+    fs::copy_file(ProgramFolder() / "planted_library.dll", folder / "version.dll");
+    // The skin library beside the tool is the tool's own.
+    if (folder != tool.path()) fs::copy_file(ProgramFolder() / "planted_library.dll", folder / "SkinH_VB6.dll");
+  }
+  const PathFirst path(onPath.path());
+
+  {
+    MendoraProcess mendora(exe, current.path());
+    WaitReady(mendora);
+    const auto report = RepairSystem32(mendora);
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->text, L"32位系统修复成功!");
+  }
+  ExpectEveryComponentInPlaceAndRegistered(tool.path() / "ocx");
+
+  VersionService::Get().Script(Reply("1", "1.9.0", "soft-42", "0"));
+  {
+    MendoraProcess mendora(exe, current.path());
+    const auto offer = mendora.WaitForMessageBox(30s);
+    ASSERT_TRUE(offer);
+    mendora.Answer(*offer, IDYES);
+    EXPECT_TRUE(mendora.WaitForExit(10s));
+  }
+  std::vector<std::wstring> opened;
+  EXPECT_TRUE(WaitUntil([&] { return !(opened = BrowserRecords()).empty(); }, 10s));
+  ASSERT_FALSE(opened.empty());
+  EXPECT_EQ(opened[0], BrowserOpened(L"https://www.kestrova.com/index.php/Works/detail/sid/soft-42"));
+
+  EXPECT_EQ(Utf8Lines(record), std::vector<std::wstring>{});
+}
+
 // --- The menu ---------------------------------------------------------------------------------
 
 TEST_F(Mendora, HelpShowsTheExplanationWithOneButton) {
@@ -518,19 +603,20 @@ TEST_F(Mendora, HelpShowsTheExplanationWithOneButton) {
   EXPECT_TRUE(mendora.Running());
 }
 
-TEST_F(Mendora, SiteCommandsStartExplorerMinimizedEachTime) {
+TEST_F(Mendora, SiteCommandsOpenTheSiteThroughExplorerEachTime) {
   MendoraProcess mendora(app() / "Mendora.exe");
   WaitReady(mendora);
   mendora.ChooseMenu(ids::kMenuKsv);
-  ASSERT_TRUE(WaitUntil([&] { return ExplorerRecords().size() >= 2; }, 10s));
+  ASSERT_TRUE(WaitUntil([&] { return BrowserRecords().size() >= 2; }, 10s));
   mendora.ChooseMenu(ids::kMenuVimble);
-  ASSERT_TRUE(WaitUntil([&] { return ExplorerRecords().size() >= 4; }, 10s));
+  ASSERT_TRUE(WaitUntil([&] { return BrowserRecords().size() >= 4; }, 10s));
   mendora.ChooseMenu(ids::kMenuKsv);
-  ASSERT_TRUE(WaitUntil([&] { return ExplorerRecords().size() >= 6; }, 10s));
-  const std::vector<std::wstring> expected = {L"explorer.exe https://www.kestrova.com", L"2",
-                                              L"explorer.exe https://www.ostrel.com",   L"2",
-                                              L"explorer.exe https://www.kestrova.com", L"2"};
-  EXPECT_EQ(ExplorerRecords(), expected);
+  ASSERT_TRUE(WaitUntil([&] { return BrowserRecords().size() >= 6; }, 10s));
+  const auto records = BrowserRecords();
+  ASSERT_EQ(records.size(), 6u);
+  EXPECT_EQ(records[0], BrowserOpened(L"https://www.kestrova.com"));
+  EXPECT_EQ(records[2], BrowserOpened(L"https://www.ostrel.com"));
+  EXPECT_EQ(records[4], BrowserOpened(L"https://www.kestrova.com"));
   EXPECT_TRUE(mendora.Running());
 }
 

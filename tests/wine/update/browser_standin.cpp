@@ -1,6 +1,7 @@
-// Stands in for explorer.exe in the version check's tests: appends its command line
-// and the window state it was started with, as UTF-8, to the file that
-// EXPLORER_STANDIN_RECORD names.
+// Stands in for the web browser: registered as the program that opens https addresses
+// (wine/support/system_standins.h), it is what Windows' explorer.exe starts for the
+// address it is given. It appends its command line and the window state it was started
+// with, as UTF-8, to the file that BROWSER_STANDIN_RECORD names.
 #include <windows.h>
 
 #include <string>
@@ -9,7 +10,7 @@
 #include "wine/support/program.h"
 
 int wmain() {
-  const auto record = wine_test::EnvironmentVariable(L"EXPLORER_STANDIN_RECORD");
+  const auto record = wine_test::EnvironmentVariable(L"BROWSER_STANDIN_RECORD");
   if (!record) return 1;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
