@@ -164,6 +164,10 @@ class Replacement {
   };
   // Closes the file and moves it over the destination. On failure it is removed.
   Status Install(const Placement& placement);
+  // Closes the file as Install does and hands it to the caller under its temporary
+  // name, which it returns: moving it into place, or removing it, is the caller's from
+  // then on. On failure it is removed.
+  Result<Path> Release(const Placement& placement);
 
  private:
 #ifdef _WIN32
@@ -175,11 +179,19 @@ class Replacement {
       : destination_(std::move(destination)), temp_(std::move(temp)), file_(std::move(file)), replaced_(replaced) {}
   // Closes the new file and removes it, unless it was installed.
   void Discard() noexcept;
+  // Closes the new file as Install and Release do; on failure it is removed.
+  Status Close(const Placement& placement);
 
   NativeName destination_, temp_;  // temp_ is empty once the file is installed or removed
   FileHandle file_;
   std::optional<std::uint32_t> replaced_;
 };
+
+// Moves the file `from` over the file `to` in one step (rename on POSIX, MoveFileExW
+// with MOVEFILE_REPLACE_EXISTING on Windows, and MOVEFILE_WRITE_THROUGH when durable).
+// A destination that a running program holds fails with kSharingViolation, a
+// read-only one with kReadOnly, a folder with kIsDirectory.
+Status MoveOver(const Path& from, const Path& to, bool durable = false);
 
 // Puts `content` in place of the file at `path` in one step, through a Replacement
 // that keeps the replaced file's permission bits (POSIX) or attributes (Windows). A

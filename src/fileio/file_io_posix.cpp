@@ -146,16 +146,37 @@ void Replacement::Discard() noexcept {
 
 Status Replacement::Write(std::string_view bytes) { return WriteAll(Fd(file_), bytes); }
 
-Status Replacement::Install(const Placement& placement) {
+// Closes the file as Install and Release do; on failure it is removed.
+Status Replacement::Close(const Placement& placement) {
   Status status;
   if (placement.attributes && fchmod(Fd(file_), static_cast<mode_t>(*placement.attributes)) != 0)
     status = std::unexpected(ErrorFromSystem(errno));
   if (status && placement.durable && fsync(Fd(file_)) != 0) status = std::unexpected(ErrorFromSystem(errno));
   if (!file_.Close() && status) status = std::unexpected(ErrorFromSystem(errno));
+  if (!status) Discard();
+  return status;
+}
+
+Status Replacement::Install(const Placement& placement) {
+  Status status = Close(placement);
   if (status && rename(temp_.c_str(), destination_.c_str()) != 0) status = std::unexpected(ErrorFromSystem(errno));
   if (status) temp_.clear();
   Discard();
   return status;
+}
+
+Result<Path> Replacement::Release(const Placement& placement) {
+  if (Status closed = Close(placement); !closed) return std::unexpected(closed.error());
+  return text::FromUtf8(std::exchange(temp_, {}));
+}
+
+Status MoveOver(const Path& from, const Path& to, bool) {
+  auto source = NativePath(from);
+  if (!source) return std::unexpected(source.error());
+  auto target = NativePath(to);
+  if (!target) return std::unexpected(target.error());
+  if (rename(source->c_str(), target->c_str()) != 0) return std::unexpected(ErrorFromSystem(errno));
+  return {};
 }
 
 Status ReplaceContent(const Path& path, std::string_view content, bool durable) {

@@ -149,17 +149,32 @@ void Replacement::Discard() noexcept {
 
 Status Replacement::Write(std::string_view bytes) { return WriteAll(Native(file_), u"", bytes); }
 
-Status Replacement::Install(const Placement& placement) {
+Status Replacement::Close(const Placement& placement) {
   Status status;
   if (placement.durable && !FlushFileBuffers(Native(file_))) status = std::unexpected(ErrorFromSystem(GetLastError()));
   if (!file_.Close() && status) status = std::unexpected(ErrorFromSystem(GetLastError()));
+  if (!status) Discard();
   if (status && placement.attributes) SetFileAttributesW(Wide(temp_), *placement.attributes);
-  const DWORD flags = MOVEFILE_REPLACE_EXISTING | (placement.durable ? MOVEFILE_WRITE_THROUGH : 0);
-  if (status && !MoveFileExW(Wide(temp_), Wide(destination_), flags))
-    status = std::unexpected(ReplaceError(destination_, GetLastError()));
+  return status;
+}
+
+Status Replacement::Install(const Placement& placement) {
+  Status status = Close(placement);
+  if (status) status = MoveOver(temp_, destination_, placement.durable);
   if (status) temp_.clear();
   Discard();
   return status;
+}
+
+Result<Path> Replacement::Release(const Placement& placement) {
+  if (Status closed = Close(placement); !closed) return std::unexpected(closed.error());
+  return std::exchange(temp_, {});
+}
+
+Status MoveOver(const Path& from, const Path& to, bool durable) {
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0);
+  if (!MoveFileExW(Wide(from), Wide(to), flags)) return std::unexpected(ReplaceError(to, GetLastError()));
+  return {};
 }
 
 Status ReplaceContent(const Path& path, std::string_view content, bool durable) {

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "repair/file_copy.h"
 #include "repair/file_copy_steps.h"
@@ -113,7 +115,7 @@ CopyStatus CheckSourceUnchanged(int source, const struct stat& atOpen, off_t cop
 
 namespace copy_steps {
 
-CopyStatus CopyOnPlatform(const fileio::Path& SouFileName, const fileio::Path& DestFileName) {
+CopyStatus CopyOnPlatform(const fileio::Path& SouFileName, const fileio::Path& DestFileName, InstallCalls& calls) {
   if (!fileio::IsUsableName(SouFileName)) return Fail(Side::kSource, Error::kBadName);
   if (!fileio::IsUsableName(DestFileName)) return Fail(Side::kDestination, Error::kBadName);
   const std::string sourcePath = text::ToUtf8(SouFileName);
@@ -145,11 +147,67 @@ CopyStatus CopyOnPlatform(const fileio::Path& SouFileName, const fileio::Path& D
   source.Close();
   if (!status) return status;
   // A replaced component keeps its permission bits.
-  if (auto installed = replacement->Install({.attributes = replacement->Replaced()}); !installed)
-    return Fail(Side::kDestination, installed.error());
-  return {};
+  auto released = replacement->Release({.attributes = replacement->Replaced()});
+  if (!released) return Fail(Side::kDestination, released.error());
+  return InstallNewFile(calls, *released, DestFileName);
 }
 
 }  // namespace copy_steps
+
+namespace {
+
+fileio::Status FromErrno(int result) {
+  if (result == 0) return {};
+  return std::unexpected(fileio::ErrorFromSystem(errno));
+}
+
+// POSIX replaces a file that a program holds open or has mapped: no install meets a
+// destination in use, and there is no restart to schedule anything for.
+class PosixInstallCalls final : public InstallCalls {
+ public:
+  bool Exists(const fileio::Path& path) override {
+    struct stat st;
+    return lstat(text::ToUtf8(path).c_str(), &st) == 0;
+  }
+  fileio::Status Rename(const fileio::Path& from, const fileio::Path& to) override {
+    // A link, then the old name's removal: fails, as MoveFileExW does, when `to` exists.
+    const std::string source = text::ToUtf8(from), target = text::ToUtf8(to);
+    if (link(source.c_str(), target.c_str()) != 0) return FromErrno(-1);
+    return FromErrno(unlink(source.c_str()));
+  }
+  fileio::Status MoveOver(const fileio::Path& from, const fileio::Path& to) override {
+    return fileio::MoveOver(from, to, /*durable=*/true);
+  }
+  fileio::Status Delete(const fileio::Path& path) override { return FromErrno(unlink(text::ToUtf8(path).c_str())); }
+  fileio::Status DeleteAtRestart(const fileio::Path&) override { return std::unexpected(Error::kOther); }
+  fileio::Status ReplaceAtRestart(const fileio::Path&, const fileio::Path&) override {
+    return std::unexpected(Error::kOther);
+  }
+  std::vector<fileio::Path> AsideFiles(const fileio::Path& destination) override {
+    std::vector<fileio::Path> files;
+    const std::string path = text::ToUtf8(destination);
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".~old-";
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return files;
+    while (const dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name.starts_with(prefix)) files.push_back(destination + text::FromUtf8(name.substr(prefix.size() - 6)));
+    }
+    closedir(dir);
+    return files;
+  }
+  unsigned long ProcessId() override { return static_cast<unsigned long>(getpid()); }
+};
+
+}  // namespace
+
+InstallCalls& SystemInstallCalls() {
+  static PosixInstallCalls calls;
+  return calls;
+}
+
+bool RegisterAtNextLogOn(const fileio::Path&) noexcept { return false; }
 
 }  // namespace repair

@@ -1,7 +1,7 @@
 #pragma once
 // What the two platform copies of FileCopyEx (file_copy_posix.cpp, file_copy_win32.cpp)
-// share: the size of their buffers, their failure value and the platform step that
-// file_copy.cpp wraps.
+// share: the size of their buffers, their failure value, the platform step that
+// file_copy.cpp wraps and the install step that ends it.
 #include <cstddef>
 #include <expected>
 
@@ -17,6 +17,11 @@ inline std::unexpected<CopyFailure> Fail(CopyFailure::Side side, fileio::Error e
 }
 
 // The copy itself, in the platform's file calls. May throw std::bad_alloc.
-CopyStatus CopyOnPlatform(const fileio::Path& source, const fileio::Path& destination);
+CopyStatus CopyOnPlatform(const fileio::Path& source, const fileio::Path& destination, InstallCalls& calls);
+
+// Puts `newFile`, complete and closed, in the place of `destination`: in one step, or
+// past a destination in use as file_copy.h describes. Unless it was left for the
+// restart, `newFile` is gone afterwards, moved or removed.
+CopyStatus InstallNewFile(InstallCalls& calls, const fileio::Path& newFile, const fileio::Path& destination);
 
 }  // namespace repair::copy_steps

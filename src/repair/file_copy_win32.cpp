@@ -2,6 +2,9 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
+#include <string>
+#include <vector>
 
 #include "repair/file_copy.h"
 #include "repair/file_copy_steps.h"
@@ -12,6 +15,7 @@ namespace repair {
 namespace {
 
 using fileio::Error;
+using fileio::Status;
 using Side = CopyFailure::Side;
 using win::unique_handle;
 
@@ -86,7 +90,7 @@ CopyStatus CopyData(HANDLE from, fileio::Replacement& to) {
 
 namespace copy_steps {
 
-CopyStatus CopyOnPlatform(const fileio::Path& SouFileName, const fileio::Path& DestFileName) {
+CopyStatus CopyOnPlatform(const fileio::Path& SouFileName, const fileio::Path& DestFileName, InstallCalls& calls) {
   if (!fileio::IsUsableName(SouFileName)) return Fail(Side::kSource, Error::kBadName);
   if (!fileio::IsUsableName(DestFileName)) return Fail(Side::kDestination, Error::kBadName);
 
@@ -103,11 +107,136 @@ CopyStatus CopyOnPlatform(const fileio::Path& SouFileName, const fileio::Path& D
   CopyStatus status = CopyData(source->get(), *replacement);
   if (!source->reset() && status) status = FailLastError(Side::kSource);
   if (!status) return status;
-  if (auto installed = replacement->Install({.durable = true, .attributes = std::nullopt}); !installed)
-    return Fail(Side::kDestination, installed.error());
-  return {};
+  auto released = replacement->Release({.durable = true, .attributes = std::nullopt});
+  if (!released) return Fail(Side::kDestination, released.error());
+  return InstallNewFile(calls, *released, DestFileName);
 }
 
 }  // namespace copy_steps
+
+namespace {
+
+Status FromLastError() { return std::unexpected(fileio::ErrorFromSystem(GetLastError())); }
+
+bool IsWow64() {
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+// The path under which a process of the machine's own kind finds `path`. A 32-bit
+// program on 64-bit Windows sees SysWOW64 under the name System32, but what it
+// schedules for the restart and for the log-on is carried out by 64-bit code, to which
+// System32 is System32: the file's final path, as the system reports it for an open
+// handle, names the folder where the file really is. The path as given when the file
+// cannot be opened.
+std::wstring RealPath(const fileio::Path& path) {
+  const unique_handle file(CreateFileW(Wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  std::wstring given(Wide(path));
+  if (!file) return given;
+  std::wstring real(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetFinalPathNameByHandleW(file.get(), real.data(), static_cast<DWORD>(real.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0) return given;
+    if (n < real.size()) {
+      real.resize(n);
+      break;
+    }
+    real.resize(n + 1);
+  }
+  // "\\?\C:\..." becomes "C:\...", as a command line names it; a share keeps its prefix.
+  if (real.starts_with(L"\\\\?\\") && real.size() > 6 && real[5] == L':') real.erase(0, 4);
+  return real;
+}
+
+// The system's regsvr32 by its full path, the one of this program's kind: for a 32-bit
+// program on 64-bit Windows the 32-bit one in SysWOW64, which a command that 64-bit
+// code starts reaches only by that name.
+std::wstring Regsvr32Path() {
+  wchar_t folder[MAX_PATH];
+  const UINT n = IsWow64() ? GetSystemWow64DirectoryW(folder, MAX_PATH) : GetSystemDirectoryW(folder, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  return std::wstring(folder, n) + L"\\regsvr32.exe";
+}
+
+class Win32InstallCalls final : public InstallCalls {
+ public:
+  bool Exists(const fileio::Path& path) override { return GetFileAttributesW(Wide(path)) != INVALID_FILE_ATTRIBUTES; }
+
+  Status Rename(const fileio::Path& from, const fileio::Path& to) override {
+    if (!MoveFileExW(Wide(from), Wide(to), 0)) return FromLastError();
+    return {};
+  }
+
+  Status MoveOver(const fileio::Path& from, const fileio::Path& to) override {
+    return fileio::MoveOver(from, to, /*durable=*/true);
+  }
+
+  Status Delete(const fileio::Path& path) override {
+    if (!DeleteFileW(Wide(path))) return FromLastError();
+    return {};
+  }
+
+  Status DeleteAtRestart(const fileio::Path& path) override {
+    if (!MoveFileExW(RealPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return FromLastError();
+    return {};
+  }
+
+  Status ReplaceAtRestart(const fileio::Path& from, const fileio::Path& to) override {
+    if (!MoveFileExW(RealPath(from).c_str(), RealPath(to).c_str(),
+                     MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
+      return FromLastError();
+    return {};
+  }
+
+  std::vector<fileio::Path> AsideFiles(const fileio::Path& destination) override {
+    std::vector<fileio::Path> files;
+    const std::size_t cut = destination.find_last_of(u"\\/");
+    const std::size_t nameLength = destination.size() - (cut == fileio::Path::npos ? 0 : cut + 1);
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(Wide(destination + u".~old-*.tmp"), &found);
+    if (search == INVALID_HANDLE_VALUE) return files;
+    do {
+      const std::u16string name(reinterpret_cast<const char16_t*>(found.cFileName));
+      // The destination as spelled, then the found name's own ending: Windows matches
+      // names in any letter case.
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > nameLength)
+        files.push_back(destination + name.substr(nameLength));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return files;
+  }
+
+  unsigned long ProcessId() override { return GetCurrentProcessId(); }
+};
+
+}  // namespace
+
+InstallCalls& SystemInstallCalls() {
+  static Win32InstallCalls calls;
+  return calls;
+}
+
+bool RegisterAtNextLogOn(const fileio::Path& file) noexcept {
+  try {
+    const std::wstring regsvr32 = Regsvr32Path();
+    if (regsvr32.empty()) return false;
+    const std::wstring command = L"\"" + regsvr32 + L"\" /s \"" + RealPath(file) + L"\"";
+    const std::u16string name = file.substr(file.find_last_of(u"\\/") + 1);
+    const std::wstring value = L"Mendora " + std::wstring(Wide(name));
+    // The machine's own view: 64-bit Windows carries out the entries of its 64-bit view.
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, nullptr, 0,
+                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr) != ERROR_SUCCESS)
+      return false;
+    const LONG written = RegSetValueExW(key, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                                        static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return written == ERROR_SUCCESS;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
 
 }  // namespace repair

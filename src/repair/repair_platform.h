@@ -49,6 +49,11 @@ class RepairPlatform {
   virtual std::u16string ApplicationFolder() = 0;
   // FileCopyEx.
   virtual CopyStatus Copy(const fileio::Path& SouFileName, const fileio::Path& DestFileName) = 0;
+  // RemoveAsideFiles: what earlier copies renamed aside from the destination.
+  virtual void RemoveAsideFiles(const fileio::Path& destination) = 0;
+  // RegisterAtNextLogOn, for a component that is replaced at the restart; false when
+  // it cannot be scheduled.
+  virtual bool RegisterAtNextLogOn(const fileio::Path& destination) = 0;
   // The file version of the file's version resource; nothing when the file is missing
   // or carries none.
   virtual std::optional<FileVersion> ReadFileVersion(const fileio::Path& path) = 0;

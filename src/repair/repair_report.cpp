@@ -31,6 +31,8 @@ std::u16string ReasonText(const RowFailure& failure) {
     case FailureReason::kNotStarted: return u"无法启动注册程序regsvr32";
     case FailureReason::kExitCode: return u"注册程序返回错误代码 " + ExitCodeText(failure.exitCode);
     case FailureReason::kNotFinished: return u"注册程序在60秒内没有结束";
+    case FailureReason::kNotScheduled: return u"无法安排重新启动后的注册";
+    case FailureReason::kAtRestart: return u"文件正被运行中的程序使用，将在重新启动Windows后替换";
   }
   return u"";
 }
@@ -43,7 +45,13 @@ bool Any(std::span<const RowFailure> failures, FailureReason reason) {
 
 bool IsRegistrationFailure(FailureReason reason) {
   return reason == FailureReason::kNotStarted || reason == FailureReason::kExitCode ||
-         reason == FailureReason::kNotFinished;
+         reason == FailureReason::kNotFinished || reason == FailureReason::kNotScheduled;
+}
+
+std::u16string SuccessReport(RepairTarget target, bool replacedInUse) {
+  std::u16string text(SuccessMessage(target));
+  if (replacedInUse) text += u"\r\n\r\n正在运行的程序仍使用原来的组件，重新启动这些程序后即使用修复后的组件。";
+  return text;
 }
 
 FailureReason CopyFailureReason(const CopyFailure& failure) {
@@ -72,7 +80,10 @@ std::u16string FailureReport(RepairTarget target, std::span<const RowFailure> fa
   text += TargetLabel(target);
   text += u"（";
   text += TargetFolder(target);
-  text += u"）修复没有完成，以下文件出现问题：\r\n";
+  const bool onlyRestart = std::all_of(failures.begin(), failures.end(), [](const RowFailure& f) {
+    return f.reason == FailureReason::kAtRestart;
+  });
+  text += onlyRestart ? u"）修复需要重新启动Windows才能完成：\r\n" : u"）修复没有完成，以下文件出现问题：\r\n";
 
   std::vector<RowFailure> listed;
   for (const RowFailure& failure : failures) {
@@ -80,7 +91,9 @@ std::u16string FailureReport(RepairTarget target, std::span<const RowFailure> fa
     listed.push_back(failure);
     text += u"\r\n";
     text += failure.file;
-    text += IsRegistrationFailure(failure.reason) ? u"：注册失败，" : u"：复制失败，";
+    text += failure.reason == FailureReason::kAtRestart ? u"："
+            : IsRegistrationFailure(failure.reason)     ? u"：注册失败，"
+                                                        : u"：复制失败，";
     text += ReasonText(failure);
   }
 
@@ -101,6 +114,10 @@ std::u16string FailureReport(RepairTarget target, std::span<const RowFailure> fa
   if (Any(failures, FailureReason::kSourceMissing) || Any(failures, FailureReason::kSourceUnreadable)) {
     text += u"\r\n请确认本工具旁边的ocx文件夹完整，然后重新修复。";
     advised = true;
+  }
+  if (Any(failures, FailureReason::kAtRestart)) {
+    text += u"\r\n请重新启动Windows以完成修复。";
+    if (onlyRestart) advised = true;
   }
   if (!advised) text += u"\r\n请以管理员身份运行本工具，关闭所有Kestrova系列软件后重新修复。";
   return text;

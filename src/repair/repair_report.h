@@ -1,7 +1,10 @@
 #pragma once
 // The message a repair run ends with: the success message only when every copy
-// completed and every registration ended with exit code 0, otherwise one message that
-// names each failed file, the step that failed and why, and what the user can do.
+// completed and every registration ended with exit code 0 (with a line of its own when
+// a component in use was replaced: the running programs keep the old one until they
+// are restarted), otherwise one message that names each failed file, the step that
+// failed and why, each file left to be replaced at the restart, and what the user can
+// do.
 
 #include <cstdint>
 #include <span>
@@ -27,6 +30,9 @@ enum class FailureReason {
   kNotStarted,        // regsvr32 could not be started
   kExitCode,          // regsvr32 ended with an exit code other than 0
   kNotFinished,       // regsvr32 had not ended when the wait ran out
+  kNotScheduled,      // the registration at the next log-on could not be recorded
+  // Not a failure: the file is in use and is replaced, and registered, at the restart.
+  kAtRestart,
 };
 
 bool IsRegistrationFailure(FailureReason reason);
@@ -41,8 +47,13 @@ struct RowFailure {
 
 FailureReason CopyFailureReason(const CopyFailure& failure);
 
+// The text of the success message; `replacedInUse` when a component in use was
+// replaced.
+std::u16string SuccessReport(RepairTarget target, bool replacedInUse);
+
 // The text of the failure message. Each distinct failure is listed once, in the order
-// given; advice follows.
+// given; advice follows. When every entry is kAtRestart, the message says that a
+// restart finishes the repair.
 std::u16string FailureReport(RepairTarget target, std::span<const RowFailure> failures);
 
 }  // namespace repair

@@ -49,18 +49,38 @@ void RunRepair(RepairTarget target, Prompter& prompter, RepairPlatform& platform
 
   std::vector<NumberedFailure> failures;
   std::vector<Registration> registrations;
+  bool replacedInUse = false;
   const auto table = ComponentTable(target);
+
+  // What earlier runs renamed aside goes first, once for each destination.
+  std::vector<std::u16string_view> cleared;
+  for (const ComponentEntry& entry : table) {
+    if (std::find(cleared.begin(), cleared.end(), entry.Destination) != cleared.end()) continue;
+    cleared.push_back(entry.Destination);
+    platform.RemoveAsideFiles(fileio::Path(entry.Destination));
+  }
+
   for (std::size_t row = 0; row < table.size(); ++row) {
     const ComponentEntry& entry = table[row];
     const fileio::Path source = folder + std::u16string(entry.Source);
     const fileio::Path destination(entry.Destination);
     std::u16string file = FileNameOf(entry.Destination);
 
+    bool atRestart = false;
     if (!KeepsNewerVersion(platform, source, destination)) {
       if (auto copied = platform.Copy(source, destination); !copied)
         failures.push_back({row, {file, CopyFailureReason(copied.error())}});
+      else if (*copied == CopyOutcome::kReplacedInUse)
+        replacedInUse = true;
+      else if (*copied == CopyOutcome::kAtRestart)
+        atRestart = true;
     }
-    if (entry.RegisterCommand) {
+    if (atRestart) {
+      // Registered once the restart has put the new file in place.
+      failures.push_back({row, {file, FailureReason::kAtRestart}});
+      if (entry.RegisterCommand && !platform.RegisterAtNextLogOn(destination))
+        failures.push_back({row, {std::move(file), FailureReason::kNotScheduled}});
+    } else if (entry.RegisterCommand) {
       if (auto process = platform.StartProcess(*entry.RegisterCommand, win::kShowMinimized))
         registrations.push_back({row, std::move(file), std::move(process)});
       else
@@ -82,14 +102,19 @@ void RunRepair(RepairTarget target, Prompter& prompter, RepairPlatform& platform
   }
 
   if (failures.empty()) {
-    prompter.ShowMessage(SuccessMessage(target), kReportTitle, win::kMbInformation);
+    prompter.ShowMessage(SuccessReport(target, replacedInUse), kReportTitle, win::kMbInformation);
   } else {
     // Row order; within a row the copy comes before the registration.
     std::stable_sort(failures.begin(), failures.end(),
                      [](const NumberedFailure& a, const NumberedFailure& b) { return a.row < b.row; });
     std::vector<RowFailure> listed;
     for (auto& numbered : failures) listed.push_back(std::move(numbered.failure));
-    prompter.ShowMessage(FailureReport(target, listed), kReportTitle, win::kMbCritical);
+    // A repair that only waits for the restart has failed nowhere.
+    const bool onlyRestart = std::all_of(listed.begin(), listed.end(), [](const RowFailure& f) {
+      return f.reason == FailureReason::kAtRestart;
+    });
+    prompter.ShowMessage(FailureReport(target, listed), kReportTitle,
+                         onlyRestart ? win::kMbInformation : win::kMbCritical);
   }
 }
 

@@ -38,6 +38,12 @@ class Win32RepairPlatform final : public RepairPlatform {
     return FileCopyEx(SouFileName, DestFileName);
   }
 
+  void RemoveAsideFiles(const fileio::Path& destination) override { repair::RemoveAsideFiles(destination); }
+
+  bool RegisterAtNextLogOn(const fileio::Path& destination) override {
+    return repair::RegisterAtNextLogOn(destination);
+  }
+
   std::optional<FileVersion> ReadFileVersion(const fileio::Path& path) override {
     FileVersion version = 0;
     if (FAILED(win::GetFileVersion(path, version))) return std::nullopt;

@@ -8,7 +8,7 @@
 // Checked: nothing crashes; the text names the target and its folder, never claims
 // success, names every failed file with its step (copy or registration) and its reason
 // in words (a registration exit code in the text; not checked for a name that holds a
-// line break), lists a repeated failure once, and
+// line break), a file left for the restart as such, lists a repeated failure once, and
 // gives the advice each kind of failure calls for.
 #include <cstddef>
 #include <cstdint>
@@ -31,7 +31,7 @@ namespace {
 
 using repair::FailureReason;
 
-constexpr int kReasons = static_cast<int>(FailureReason::kNotFinished) + 1;
+constexpr int kReasons = static_cast<int>(FailureReason::kAtRestart) + 1;
 
 constexpr std::size_t kMostFailures = 64;
 
@@ -93,7 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (distinct.emplace(f.file, f.reason, f.exitCode).second) ++distinctPerFile[f.file];
   const std::vector<std::u16string_view> lines = SortedLines(text);
   for (const repair::RowFailure& f : failures) {
-    const std::u16string step = repair::IsRegistrationFailure(f.reason) ? u"注册失败" : u"复制失败";
+    const std::u16string step = f.reason == FailureReason::kAtRestart ? u"文件正被运行中的程序使用"
+                                : repair::IsRegistrationFailure(f.reason) ? u"注册失败"
+                                                                           : u"复制失败";
     if (f.file.find(u"\r\n") != std::u16string::npos) {
       // A name with a line break in it spans lines of the index: it is looked for in the
       // whole text.
@@ -123,6 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (Has(failures, FailureReason::kNoRights))
     FUZZ_CHECK(text.find(u"以管理员身份运行") != std::u16string::npos, "no advice to run as administrator: " + shown());
+  if (Has(failures, FailureReason::kAtRestart))
+    FUZZ_CHECK(text.find(u"请重新启动Windows以完成修复。") != std::u16string::npos, "no advice to restart: " + shown());
   if (Has(failures, FailureReason::kInUse))
     FUZZ_CHECK(text.find(u"请关闭所有正在运行的") != std::u16string::npos, "no advice to close the programs: " + shown());
   return 0;

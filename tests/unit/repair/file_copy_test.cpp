@@ -15,6 +15,8 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/temp_dir.h"
 #include "text/codepage.h"
@@ -294,6 +296,140 @@ TEST(FileCopyEx, UnusableNamesAreRefused) {
   EXPECT_EQ(FileCopyEx(P(source), fileio::Path(u"dest\0.ocx", 9)).error(),
             (CopyFailure{Side::kDestination, Error::kBadName}));
   EXPECT_EQ(Names(dir.path()), std::set<std::string>{"source.ocx"});
+}
+
+// The real POSIX calls, with the answers Windows gives for a file that a running
+// program holds: it cannot be replaced or deleted, and it can be renamed only when the
+// program lets it (a loaded library does). The restart's schedule is kept here.
+struct HeldFiles : InstallCalls {
+  std::set<std::string> held;  // paths, as UTF-8
+  bool renameAllowed = true, canSchedule = true, moveFailsAfterRename = false;
+  std::vector<std::string> calls;  // "rename A B", "delete at restart A", "replace at restart A B"
+
+  InstallCalls& real = SystemInstallCalls();
+  bool renamed = false;
+
+  bool Exists(const fileio::Path& path) override { return real.Exists(path); }
+  fileio::Status Rename(const fileio::Path& from, const fileio::Path& to) override {
+    calls.push_back("rename " + text::ToUtf8(from) + " " + text::ToUtf8(to));
+    const bool isHeld = held.erase(text::ToUtf8(from)) > 0;
+    if (isHeld && !renameAllowed) {
+      held.insert(text::ToUtf8(from));
+      return std::unexpected(Error::kSharingViolation);
+    }
+    if (isHeld) held.insert(text::ToUtf8(to));  // the hold goes with the file
+    renamed = true;
+    return real.Rename(from, to);
+  }
+  fileio::Status MoveOver(const fileio::Path& from, const fileio::Path& to) override {
+    if (held.contains(text::ToUtf8(to))) return std::unexpected(Error::kSharingViolation);
+    if (moveFailsAfterRename && renamed) return std::unexpected(Error::kDiskFull);
+    return real.MoveOver(from, to);
+  }
+  fileio::Status Delete(const fileio::Path& path) override {
+    if (held.contains(text::ToUtf8(path))) return std::unexpected(Error::kAccessDenied);
+    return real.Delete(path);
+  }
+  fileio::Status DeleteAtRestart(const fileio::Path& path) override {
+    calls.push_back("delete at restart " + text::ToUtf8(path));
+    if (!canSchedule) return std::unexpected(Error::kAccessDenied);
+    return {};
+  }
+  fileio::Status ReplaceAtRestart(const fileio::Path& from, const fileio::Path& to) override {
+    calls.push_back("replace at restart " + text::ToUtf8(from) + " " + text::ToUtf8(to));
+    if (!canSchedule) return std::unexpected(Error::kAccessDenied);
+    return {};
+  }
+  std::vector<fileio::Path> AsideFiles(const fileio::Path& destination) override {
+    return real.AsideFiles(destination);
+  }
+  unsigned long ProcessId() override { return 0x4d2; }
+};
+
+TEST(FileCopyEx, DestinationInUseIsRenamedAsideOrLeftForTheRestart) {
+  struct Case {
+    const char* name;
+    bool renameAllowed, canSchedule, moveFails;
+    CopyStatus status;
+    const char* installed;      // dest.ocx afterwards
+    const char* asideHolds;     // the renamed file, when one is left
+    bool newFileWaits;          // the new file waits beside it for the restart
+    std::vector<std::string> scheduled;  // in the order made, with the folder as "D"
+  };
+  const CopyFailure inUse{Side::kDestination, Error::kSharingViolation};
+  const Case cases[] = {
+      {"renamed aside", true, true, false, CopyOutcome::kReplacedInUse, "new", "old", false,
+       {"rename D/dest.ocx ASIDE", "delete at restart ASIDE"}},
+      {"rename refused", false, true, false, CopyOutcome::kAtRestart, "old", nullptr, true,
+       {"rename D/dest.ocx ASIDE", "replace at restart NEW D/dest.ocx"}},
+      {"rename and schedule refused", false, false, false, std::unexpected(inUse), "old", nullptr, false,
+       {"rename D/dest.ocx ASIDE", "replace at restart NEW D/dest.ocx"}},
+      {"no rights to schedule the deletion", true, false, false, std::unexpected(inUse), "old", nullptr, false,
+       {"rename D/dest.ocx ASIDE", "delete at restart ASIDE", "rename ASIDE D/dest.ocx"}},
+      {"the move into place fails", true, true, true,
+       std::unexpected(CopyFailure{Side::kDestination, Error::kDiskFull}), "old", nullptr, false,
+       {"rename D/dest.ocx ASIDE", "delete at restart ASIDE", "rename ASIDE D/dest.ocx"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string source = dir.Write("source.ocx", "new");
+    const std::string destination = dir.Write("dest.ocx", "old");
+    HeldFiles calls;
+    calls.held = {destination};
+    calls.renameAllowed = c.renameAllowed;
+    calls.canSchedule = c.canSchedule;
+    calls.moveFailsAfterRename = c.moveFails;
+
+    EXPECT_EQ(FileCopyEx(P(source), P(destination), calls), c.status);
+    EXPECT_EQ(dir.Read("dest.ocx"), c.installed);
+
+    // The aside name is of the temporary files' family, with this process's id.
+    ASSERT_FALSE(calls.calls.empty());
+    const std::string first = calls.calls.front();
+    const std::string aside = first.substr(first.rfind(' ') + 1);
+    EXPECT_TRUE(aside.starts_with(destination + ".~old-4d2-") && aside.ends_with(".tmp")) << aside;
+    std::set<std::string> names = {"dest.ocx", "source.ocx"};
+    if (c.asideHolds) {
+      names.insert(fs::path(aside).filename().string());
+      EXPECT_EQ(dir.Read(fs::path(aside).filename().string()), c.asideHolds);
+      EXPECT_TRUE(calls.held.contains(aside));  // the running program keeps the old file
+    }
+    // The new file the restart is to move, as scheduled.
+    std::string waiting;
+    for (const std::string& call : calls.calls)
+      if (call.starts_with("replace at restart ")) waiting = call.substr(19, call.rfind(' ') - 19);
+    if (c.newFileWaits) {
+      ASSERT_FALSE(waiting.empty());
+      EXPECT_EQ(dir.Read(fs::path(waiting).filename().string()), "new");
+      names.insert(fs::path(waiting).filename().string());
+    }
+    EXPECT_EQ(Names(dir.path()), names);
+
+    std::vector<std::string> made;
+    for (std::string call : calls.calls) {
+      for (const auto& [from, to] : {std::pair{aside, std::string("ASIDE")}, std::pair{waiting, std::string("NEW")},
+                                     std::pair{dir.path().string(), std::string("D")}})
+        for (std::size_t at; !from.empty() && (at = call.find(from)) != std::string::npos;) call.replace(at, from.size(), to);
+      made.push_back(call);
+    }
+    EXPECT_EQ(made, c.scheduled);
+  }
+}
+
+TEST(RemoveAsideFiles, DeletesLeftoversAndSchedulesThoseStillHeld) {
+  TempDir dir;
+  const std::string destination = dir.Write("dest.ocx", "component");
+  const std::string free = dir.Write("dest.ocx.~old-1f-0.tmp", "old");
+  const std::string held = dir.Write("dest.ocx.~old-2e-5.tmp", "older");
+  // Not renamed aside from this destination: left alone.
+  for (const char* other : {"dest.ocx.~1f-0.tmp", "dest.ocx.~old-.txt", "other.ocx.~old-1f-0.tmp"}) dir.Write(other, "x");
+  HeldFiles calls;
+  calls.held = {held};
+  RemoveAsideFiles(P(destination), calls);
+  EXPECT_EQ(Names(dir.path()), (std::set<std::string>{"dest.ocx", "dest.ocx.~old-2e-5.tmp", "dest.ocx.~1f-0.tmp",
+                                                      "dest.ocx.~old-.txt", "other.ocx.~old-1f-0.tmp"}));
+  EXPECT_EQ(calls.calls, std::vector<std::string>{"delete at restart " + held});
 }
 
 }  // namespace

@@ -71,6 +71,13 @@ struct FakePlatform : RepairPlatform {
     return copy ? copy(source, destination) : CopyStatus();
   }
 
+  void RemoveAsideFiles(const fileio::Path& destination) override { log.push_back("clear " + U8(destination)); }
+
+  bool RegisterAtNextLogOn(const fileio::Path& destination) override {
+    log.push_back("at log-on " + U8(destination));
+    return canSchedule;
+  }
+
   std::optional<FileVersion> ReadFileVersion(const fileio::Path& path) override {
     const auto found = versions.find(path);
     return found == versions.end() ? std::nullopt : std::optional<FileVersion>(found->second);
@@ -93,6 +100,7 @@ struct FakePlatform : RepairPlatform {
   std::map<fileio::Path, FileVersion> versions;
   std::map<std::string, std::optional<std::uint32_t>> exitCodes;  // by command; nothing: never ends
   std::set<std::string> unstartable;
+  bool canSchedule = true;
   Clock::time_point clock{};
 };
 
@@ -157,9 +165,14 @@ TEST_F(RepairRun, EachTargetRunsItsTableInOrder) {
     prompter.answers = {win::kIdYes};
     target = c.target;
     Run();
-    // Each row: its copy, then its registration started minimized; the registrations
-    // are waited for only after the last row, in the order started.
+    // What earlier runs renamed aside goes first, once for each destination; then each
+    // row: its copy, then its registration started minimized; the registrations are
+    // waited for only after the last row, in the order started.
     Log expected = {"box 68 Kestrova系列软件"};
+    std::set<std::u16string_view> cleared;
+    for (const ComponentEntry& row : ComponentTable(c.target))
+      if (cleared.insert(row.Destination).second) expected.push_back("clear " + U8(row.Destination));
+    EXPECT_EQ(cleared.size(), 11u);
     for (const ComponentEntry& row : ComponentTable(c.target)) {
       expected.push_back("copy D:\\Kestrova\\Mendora" + U8(row.Source) + " -> " + U8(row.Destination));
       if (row.RegisterCommand) expected.push_back("start " + U8(*row.RegisterCommand) + " show=2");
@@ -237,6 +250,57 @@ TEST_F(RepairRun, FailedCopiesAndRegistrationsAreReportedInRowOrder) {
       "\r\n请关闭所有正在运行的Kestrova系列软件，然后重新修复。";
   EXPECT_EQ(prompter.texts.back(), expected);
   EXPECT_EQ(log.back(), "box 16 提示");
+}
+
+TEST_F(RepairRun, AComponentInUseIsReplacedOrLeftForTheRestart) {
+  struct Case {
+    const char* name;
+    CopyOutcome tesvar, nskin;
+    bool canSchedule;
+    int style;
+    std::string report;
+  };
+  const std::string header = "64位系统（C:\\WINDOWS\\SysWOW64）";
+  const Case cases[] = {
+      {"replaced in use", CopyOutcome::kReplacedInUse, CopyOutcome::kReplacedInUse, true, 64,
+       "64位系统修复成功!\r\n\r\n正在运行的程序仍使用原来的组件，重新启动这些程序后即使用修复后的组件。"},
+      {"left for the restart", CopyOutcome::kAtRestart, CopyOutcome::kAtRestart, true, 64,
+       header + "修复需要重新启动Windows才能完成：\r\n"
+                "\r\nTesvar.OCX：文件正被运行中的程序使用，将在重新启动Windows后替换"
+                "\r\nNSkin.dll：文件正被运行中的程序使用，将在重新启动Windows后替换"
+                "\r\n"
+                "\r\n请重新启动Windows以完成修复。"},
+      {"the registration at log-on cannot be recorded", CopyOutcome::kAtRestart, CopyOutcome::kInPlace, false, 16,
+       header + "修复没有完成，以下文件出现问题：\r\n"
+                "\r\nTesvar.OCX：文件正被运行中的程序使用，将在重新启动Windows后替换"
+                "\r\nTesvar.OCX：注册失败，无法安排重新启动后的注册"
+                "\r\n"
+                "\r\n请重新启动Windows以完成修复。"
+                "\r\n请以管理员身份运行本工具，关闭所有Kestrova系列软件后重新修复。"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    log.clear();
+    prompter.answers = {win::kIdYes};
+    platform.canSchedule = c.canSchedule;
+    platform.copy = [&c](const fileio::Path&, const fileio::Path& destination) -> CopyStatus {
+      if (destination.ends_with(u"/Tesvar.OCX")) return c.tesvar;
+      if (destination.ends_with(u"/NSkin.dll")) return c.nskin;
+      return CopyOutcome::kInPlace;
+    };
+    Run();
+    EXPECT_EQ(log.back(), "box " + std::to_string(c.style) + " 提示");
+    EXPECT_EQ(prompter.texts.back(), c.report);
+    // A component left for the restart is registered at the next log-on instead of
+    // now; NSkin.dll has no registration.
+    const bool atRestart = c.tesvar == CopyOutcome::kAtRestart;
+    EXPECT_EQ(Only("start regsvr32 /s Tesvar.OCX").size(), atRestart ? 0u : 1u);
+    EXPECT_EQ(Only("at log-on ").size(), atRestart ? 1u : 0u);
+    if (atRestart) {
+      EXPECT_EQ(Only("at log-on ").front(), "at log-on C:\\WINDOWS\\SysWOW64/Tesvar.OCX");
+    }
+    EXPECT_EQ(Only("start ").size(), atRestart ? 9u : 10u);
+  }
 }
 
 TEST_F(RepairRun, RegistrationsShareOneSixtySecondWait) {

@@ -10,6 +10,7 @@
 
 #include "repair/file_copy.h"
 #include "repair/repair_win32_binding.h"
+#include "install_faults.h"
 #include "win32/module.h"
 #include "support/temp_dir.h"
 #include "wine/support/files.h"
@@ -97,6 +98,7 @@ TEST(FileCopyExWin32, IdenticalDestinationIsNotWritten) {
   EXPECT_EQ(Names(dir.path()), (std::set<std::wstring>{L"dest.ocx", L"source.ocx"}));
 }
 
+// Without the rights to schedule the replacement for the restart.
 TEST(FileCopyExWin32, DestinationHeldOpenWithoutSharingStaysAsItWas) {
   TempDir dir;
   WriteBytes(dir.path() / "source.ocx", "the new component");
@@ -104,7 +106,9 @@ TEST(FileCopyExWin32, DestinationHeldOpenWithoutSharingStaysAsItWas) {
   {
     const win::unique_handle holder = HoldOpen(dir.path() / "dest.ocx", GENERIC_READ | GENERIC_WRITE, 0);
     ASSERT_TRUE(holder);
-    const CopyStatus status = FileCopyEx(Path16(dir.path() / "source.ocx"), Path16(dir.path() / "dest.ocx"));
+    FaultyInstallCalls calls;
+    calls.refuseSchedules = true;
+    const CopyStatus status = FileCopyEx(Path16(dir.path() / "source.ocx"), Path16(dir.path() / "dest.ocx"), calls);
     ASSERT_FALSE(status);
     EXPECT_EQ(status.error(), (CopyFailure{Side::kDestination, Error::kSharingViolation}));
   }
