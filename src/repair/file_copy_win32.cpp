@@ -226,14 +226,12 @@ bool RegisterAtNextLogOn(const fileio::Path& file) noexcept {
     const std::u16string name = file.substr(file.find_last_of(u"\\/") + 1);
     const std::wstring value = L"Mendora " + std::wstring(Wide(name));
     // The machine's own view: 64-bit Windows carries out the entries of its 64-bit view.
-    HKEY key = nullptr;
+    win::unique_hkey key;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", 0, nullptr, 0,
-                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr) != ERROR_SUCCESS)
+                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
       return false;
-    const LONG written = RegSetValueExW(key, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                                        static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return written == ERROR_SUCCESS;
+    return RegSetValueExW(key.get(), value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                          static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
   } catch (const std::bad_alloc&) {
     return false;
   }
