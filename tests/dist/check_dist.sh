@@ -48,7 +48,7 @@ third_party_file() {
 check_debug_link() {
   local file=$1 debug=$2 name=$3 link
   link=$(mktemp)
-  if ! "$triple-objcopy" --dump-section .gnu_debuglink="$link" "$file" "$link.copy" 2>/dev/null; then
+  if ! "$triple-objcopy" --dump-section .gnu_debuglink="$link" "$file" "$link.copy" 2>/dev/null || [ ! -s "$link" ]; then
     fail "$name: no debug link (.gnu_debuglink)"
   elif [ ! -f "$debug" ]; then
     fail "$name: its debug information $debug is missing"
@@ -75,7 +75,7 @@ check_crash_address() {
   base=$("$triple-objdump" -p "$debug" | awk '$1 == "ImageBase" { print $2 }')
   [ -n "$address" ] || { fail "$name: $function is not in its debug information"; return; }
   answer=$("$src/scripts/crash-address" "$debug" "$(printf '0x%x' $((0x$address - 0x$base)))")
-  grep -Eq "^0x[0-9a-f]+: $function at (\./)?$file:[0-9]+$" <<<"$answer" \
+  head -1 <<<"$answer" | grep -Eq "^0x[0-9a-f]+: $function(@[0-9]+)? at (\./)?$file:[0-9]+$" \
     || fail "$name: its crash address of $function reads as '$answer', not $file"
 }
 

@@ -64,7 +64,7 @@ cp "$build/win32/src/window/Mendora.exe" "$work/changed/unsigned.exe"
 
 # Windows' judgement under Wine. 0 is trusted; TRUST_E_BAD_DIGEST (0x80096010) is
 # Windows' answer for a changed file, TRUST_E_NOSIGNATURE (0x800b0100) for none.
-answers=$(wine "$trust_check" "$work/studio.der" "${files[@]/#/$dist/}" "$changed" "$work/changed/unsigned.exe" 2>&1)
+answers=$(wine "$trust_check" "$work/studio.der" "${files[@]/#/$dist/}" "$changed" "$work/changed/unsigned.exe" 2>&1 | tr -d '\r')
 [ $? -eq 0 ] || fail "trust_check: $answers"
 echo "WinVerifyTrust under Wine:"
 echo "$answers" | sed "s|$work/||"
