@@ -1,6 +1,7 @@
 # Entry points. `make test` sets up, builds and runs every test; `make run` sets up,
-# builds and starts the repair tool under Wine; `make dist` fills dist/win32 and
-# dist/win64 (third-party files from MENDORA_REDIST=FOLDER).
+# builds and starts the repair tool under Wine; `make dist` makes the distribution in
+# dist/ (scripts/package: third-party files from MENDORA_REDIST=FOLDER, signed with
+# MENDORA_SIGN_CERT=FILE.p12 MENDORA_SIGN_PASSWORD=...).
 JOBS ?= $(shell nproc)
 
 .PHONY: setup native win64 win32 asan test run dist bench fuzz fuzz-build fuzz-campaign clean
@@ -23,7 +24,12 @@ test: native win64 win32 asan
 run: win64
 	@scripts/run-mendora build/win64
 
-dist: win64 win32
+# Builds only what ships (the target "shipped" of each tree).
+dist: setup
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 --target shipped -j $(JOBS)
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64 --target shipped -j $(JOBS)
 	@scripts/package $(MENDORA_REDIST)
 
 bench: native
