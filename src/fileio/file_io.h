@@ -38,10 +38,6 @@ using Status = std::expected<void, Error>;
 // True when `path` can be a file name at all: not empty and without a NUL unit.
 inline bool IsUsableName(const Path& path) { return !path.empty() && path.find(u'\0') == Path::npos; }
 
-// The folder part of a module's full path, as Windows reports folders: without a
-// trailing backslash, except at a drive root ("C:\Mendora.exe" gives "C:\").
-std::u16string FolderOfModule(std::u16string_view moduleFileName);
-
 // True when `path` names an existing file (read-only, hidden and system files
 // included) and not a folder.
 bool IsFile(const Path& path);

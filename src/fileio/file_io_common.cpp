@@ -5,14 +5,6 @@
 
 namespace fileio {
 
-std::u16string FolderOfModule(std::u16string_view moduleFileName) {
-  const auto cut = moduleFileName.find_last_of(u"\\/");
-  if (cut == std::u16string_view::npos) return std::u16string();
-  // "C:\Mendora.exe": the folder is the root "C:\", which keeps its backslash.
-  if (cut == 2 && moduleFileName[1] == u':') return std::u16string(moduleFileName.substr(0, 3));
-  return std::u16string(moduleFileName.substr(0, cut));
-}
-
 Result<std::string> ReadAll(const Path& path) {
   auto reader = Reader::Open(path);
   if (!reader) return std::unexpected(reader.error());

@@ -73,10 +73,15 @@ Outcome<bool> TesvarCore::Sav_Key(std::u16string_view 扇区, std::u16string_vie
   }
   auto section = inimd::SectionExists(*file, 扇区);
   if (!section) return std::unexpected(section.error());
-  // The file could be read; a header that cannot be written to it (a read-only file,
-  // one that another program keeps from writers) is a failed write like the profile
-  // write's own.
-  if (!*section && !AppendSectionHeader(*file, 扇区)) return false;
+  // The file could be read. One that cannot be opened to append the header (a read-only
+  // file, one that another program keeps from writers) fails the call with the file
+  // system's error, as a file that cannot be opened does; a header that could not be
+  // written once the file was open is a failed write like the profile write's own.
+  if (!*section) {
+    auto appended = AppendSectionHeader(*file, 扇区);
+    if (!appended) return std::unexpected(appended.error());
+    if (!*appended) return false;
+  }
   // Empty data sets an empty value; it never deletes the key.
   return store_.Write(AnsiFileName(), text::ToAnsi(扇区), text::ToAnsi(键值), text::ToAnsi(数据));
 }
@@ -94,9 +99,9 @@ bool NeedsLineBreak(std::basic_string_view<Char> last) {
 
 }  // namespace
 
-bool TesvarCore::AppendSectionHeader(const fileio::Path& file, std::u16string_view section) {
+Outcome<bool> TesvarCore::AppendSectionHeader(const fileio::Path& file, std::u16string_view section) {
   auto appender = fileio::Appender::Open(file);
-  if (!appender) return false;
+  if (!appender) return std::unexpected(FromFileError(appender.error()));
   auto size = appender->Size();
   auto mark = appender->FirstBytes(kUtf16LeMark.size());
   if (!size || !mark) return false;

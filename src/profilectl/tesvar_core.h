@@ -36,7 +36,9 @@ class TesvarCore {
   Outcome<std::u16string> Load_Key(std::u16string_view 扇区, std::u16string_view 键值, std::int16_t 数据缓冲,
                                    std::int16_t 错误处理);
   // Sets 键值 in 扇区 to 数据, appending the section header when the file lacks it.
-  // False when the file is missing (with checks) or the header or the write failed.
+  // False when the file is missing (with checks) or the header or the write failed;
+  // the file system's error when the file lacks the section and cannot be opened to
+  // append its header.
   Outcome<bool> Sav_Key(std::u16string_view 扇区, std::u16string_view 键值, std::u16string_view 数据,
                         std::int16_t 错误处理);
   Outcome<bool> Dir扇区(std::u16string_view 扇区);
@@ -72,8 +74,10 @@ class TesvarCore {
   // page, or one that the profile operations cannot take, is refused (52).
   Outcome<fileio::Path> WorkingFile() const;
   std::string AnsiFileName() const;
-  // True when the header line was written at the end of the file.
-  bool AppendSectionHeader(const fileio::Path& file, std::u16string_view section);
+  // True when the header line was written at the end of the file; false when it could
+  // not be (a UTF-16LE file of odd length, D17; a failed read or write of the open
+  // file); the file system's error when the file cannot be opened for it.
+  Outcome<bool> AppendSectionHeader(const fileio::Path& file, std::u16string_view section);
 
   ProfileStore& store_;
   MessageSink& messages_;

@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "fileio/file_io.h"
 #include "win32/raii.h"
 #include "win32/wide.h"
 
@@ -25,10 +24,18 @@ HRESULT GetModulePath(HMODULE module, std::u16string& path) noexcept try {
   return E_OUTOFMEMORY;
 }
 
+std::u16string FolderOfModule(std::u16string_view moduleFileName) {
+  const auto cut = moduleFileName.find_last_of(u"\\/");
+  if (cut == std::u16string_view::npos) return std::u16string();
+  // "C:\Mendora.exe": the folder is the root "C:\", which keeps its backslash.
+  if (cut == 2 && moduleFileName[1] == u':') return std::u16string(moduleFileName.substr(0, 3));
+  return std::u16string(moduleFileName.substr(0, cut));
+}
+
 HRESULT GetApplicationFolder(std::u16string& folder) noexcept try {
   std::u16string path;
   RETURN_IF_FAILED(GetModulePath(nullptr, path));
-  folder = fileio::FolderOfModule(path);
+  folder = FolderOfModule(path);
   return S_OK;
 } catch (const std::bad_alloc&) {
   return E_OUTOFMEMORY;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace win {
 
@@ -13,7 +14,11 @@ namespace win {
 // however long it is.
 [[nodiscard]] HRESULT GetModulePath(HMODULE module, std::u16string& path) noexcept;
 
-// The folder of the running executable (see fileio::FolderOfModule).
+// The folder part of a module's full path, as Windows reports folders: without a
+// trailing backslash, except at a drive root ("C:\Mendora.exe" gives "C:\").
+std::u16string FolderOfModule(std::u16string_view moduleFileName);
+
+// The folder of the running executable (FolderOfModule of its path).
 [[nodiscard]] HRESULT GetApplicationFolder(std::u16string& folder) noexcept;
 
 // A file version from a version resource: major, minor, build and revision, 16 bits

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "repair/repair_run.h"
+#include "ui/label_fit.h"
 #include "window/form1_ids.h"
 #include "window/form_layout.h"
-#include "window/label_fit.h"
 #include "window/resource.h"
 #include "window/skin_loader.h"
 #include "win32/message_box.h"
@@ -18,6 +18,10 @@
 #include "win32/window_class.h"
 
 namespace window {
+
+using ui::AutoSizeLabel;
+using ui::PixelSize;
+
 namespace {
 
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // fixed single border, no min/max

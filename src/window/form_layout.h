@@ -8,9 +8,12 @@
 #include <string>
 #include <string_view>
 
-#include "window/twips.h"
+#include "ui/twips.h"
 
 namespace window {
+
+using ui::RoundedMulDiv;
+using ui::TwipsToPixels;
 
 struct TwipsRect {
   int left, top, width, height;

@@ -6,11 +6,11 @@
 
 #include "module.h"
 #include "tesvar_identity.h"
+#include "ui/label_fit.h"
+#include "ui/twips.h"
 #include "win32/raii.h"
 #include "win32/screen.h"
 #include "win32/window_class.h"
-#include "window/label_fit.h"
-#include "window/twips.h"
 
 namespace tesvar {
 namespace {
@@ -43,7 +43,7 @@ constexpr Item kItems[] = {
     {IDOK, L"BUTTON", L"&OK", 3780, 2280, 1200, 330, BS_DEFPUSHBUTTON | WS_TABSTOP},
 };
 
-using window::TwipsToPixels;
+using ui::TwipsToPixels;
 
 RECT ItemRect(const Item& item, int dpi) {
   const int left = TwipsToPixels(item.left, dpi), top = TwipsToPixels(item.top, dpi);
@@ -54,10 +54,10 @@ bool IsLabel(const Item& item) { return item.className && lstrcmpW(item.classNam
 
 // The extent of a text on one line in the font selected into `dc`; nothing when the
 // platform cannot measure it.
-std::optional<window::PixelSize> MeasureOneLine(HDC dc, const wchar_t* text) {
+std::optional<ui::PixelSize> MeasureOneLine(HDC dc, const wchar_t* text) {
   const std::optional<SIZE> extent = win::MeasureOneLine(dc, text);
   if (!extent) return std::nullopt;
-  return window::PixelSize{extent->cx, extent->cy};
+  return ui::PixelSize{extent->cx, extent->cy};
 }
 
 // The form's state, kept with its window.
@@ -96,8 +96,8 @@ bool OnCreate(HWND form) {
   for (const Item& item : kItems) {
     if (!item.className) continue;
     const RECT r = ItemRect(item, state->dpi);
-    window::LabelFit fit{{r.right - r.left, r.bottom - r.top}, false};
-    if (IsLabel(item)) fit = window::FitLabel(fit.size, MeasureOneLine(measure, item.text));
+    ui::LabelFit fit{{r.right - r.left, r.bottom - r.top}, false};
+    if (IsLabel(item)) fit = ui::FitLabel(fit.size, MeasureOneLine(measure, item.text));
     const DWORD style = fit.oneLine ? (item.style & ~SS_TYPEMASK) | SS_LEFTNOWORDWRAP : item.style;
     HWND child = CreateWindowExW(0, item.className, item.text, WS_CHILD | WS_VISIBLE | style, r.left, r.top,
                                  fit.size.width, fit.size.height, form,

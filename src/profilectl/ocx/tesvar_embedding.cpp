@@ -6,9 +6,9 @@
 #include "tesvar_control.h"
 #include "tesvar_identity.h"
 #include "type_dispatch.h"
+#include "ui/twips.h"
 #include "win32/screen.h"
 #include "win32/window_class.h"
-#include "window/twips.h"
 
 namespace tesvar {
 namespace {
@@ -19,7 +19,7 @@ constexpr wchar_t kControlWindowClass[] = L"TesvarControlWindow";
 constexpr LONG kSideHimetric = (kSideTwips * 2540 + 720) / 1440;
 
 // The control's side in pixels at the real DPI: 34 at 96 DPI.
-int SidePixels() { return window::TwipsToPixels(kSideTwips, win::ScreenDpi()); }
+int SidePixels() { return ui::TwipsToPixels(kSideTwips, win::ScreenDpi()); }
 
 win::unique_hicon LoadControlIcon(int width, int height) {
   return win::unique_hicon(static_cast<HICON>(

@@ -1,7 +1,15 @@
 #include "profilectl/tesvar_core.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
 
 #include <memory>
 #include <vector>
@@ -197,6 +205,38 @@ TEST_F(TesvarCoreTest, SaveKeyNeverCreatesTheFile) {
   EXPECT_EQ(unchecked.error().Number(), 53);
   EXPECT_TRUE(store_.calls.empty());
   EXPECT_FALSE(fileio::IsFile(text::FromUtf8(path)));
+}
+
+// A file that can be read but not opened for writing, also by a process that no
+// permission bit stops: a program that is running (Linux refuses to write it,
+// ETXTBSY). Sav_Key of a section it lacks fails with the file system's error (70) and
+// touches nothing; the header is never left to the profile write.
+TEST_F(TesvarCoreTest, SaveKeyOfANewSectionFailsWhenTheFileCannotBeOpened) {
+  const std::string path = dir_.File("running");
+  std::filesystem::copy_file("/bin/sleep", path);
+  const std::string before = dir_.Read("running");
+  char arg0[] = "sleep", arg1[] = "60";
+  char* argv[] = {arg0, arg1, nullptr};
+  pid_t child = 0;
+  ASSERT_EQ(posix_spawn(&child, path.c_str(), nullptr, nullptr, argv, environ), 0);
+  // posix_spawn returns once the program runs.
+  const int probe = open(path.c_str(), O_RDWR);
+  if (probe >= 0) {
+    close(probe);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    GTEST_SKIP() << "this system lets a running program be written";
+  }
+  ASSERT_EQ(errno, ETXTBSY);
+
+  control_.SetFileName(text::FromUtf8(path));
+  const auto saved = control_.Sav_Key(u"新段", u"k", u"v", kFalse);
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  ASSERT_FALSE(saved);
+  EXPECT_EQ(saved.error().Number(), 70);
+  EXPECT_TRUE(store_.calls.empty()) << "no profile write";
+  EXPECT_EQ(dir_.Read("running"), before);
 }
 
 TEST_F(TesvarCoreTest, ReadOnlyFileCountsAsExisting) {

@@ -366,19 +366,5 @@ TEST_F(RepairRun, NeverDowngradesAComponent) {
   }
 }
 
-TEST(FolderOfModule, KeepsTheBackslashOnlyAtADriveRoot) {
-  struct Case {
-    std::u16string_view module, folder;
-  };
-  for (const Case& c : {Case{u"C:\\Mendora.exe", u"C:\\"},
-                        Case{u"C:\\Tools\\Mendora.exe", u"C:\\Tools"},
-                        Case{u"D:\\a\\b\\c\\Mendora.exe", u"D:\\a\\b\\c"},
-                        Case{u"\\\\server\\share\\Mendora.exe", u"\\\\server\\share"},
-                        Case{u"\\\\?\\C:\\Tools\\Mendora.exe", u"\\\\?\\C:\\Tools"},
-                        Case{u"Mendora.exe", u""}}) {
-    EXPECT_TRUE(fileio::FolderOfModule(c.module) == c.folder) << U8(c.module);
-  }
-}
-
 }  // namespace
 }  // namespace repair

@@ -1,13 +1,18 @@
 // A container hosting the control as a form does: client site first, in-place
 // activation in a window, the fixed 510 x 510 twips size, saving and loading, drawing
-// at design time, the about form, and the server unloading once all is released.
+// at design time, the about form, and the server unloading once all is released; and
+// hosted by Wine's own ATL container, as a form of a series program hosts it.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <cstdio>
+#include <optional>
 #include <vector>
 
+#include "atl_container.h"
+#include "dispatch_call.h"
 #include "expected_identity.h"
 #include "ocx_under_test.h"
 #include "tesvar_interface.h"
@@ -304,6 +309,86 @@ TEST_F(Container, ReadmeShowsOneModelessAboutFormPerThread) {
   SendMessageW(ok, BM_CLICK, 0, 0);
   EXPECT_FALSE(IsWindow(form));
   EXPECT_TRUE(AboutForms().empty());
+  EXPECT_EQ(LoadedServer().canUnloadNow(), S_OK);
+}
+
+// A host of the control in Wine's ATL container: the container window creates the
+// control, the host calls it by its members' names, shows and closes the about form
+// when asked to, releases its pointers and destroys the window. The control then lives
+// exactly as long as a plain control of the test's own that holds nothing: what both
+// still have after the container is gone is the container's, and once that is given
+// back the server can unload. The classes are registered for the apartment, so the
+// container's window names each by its CLSID (the ProgID would only be looked up in the
+// registry).
+//
+// Wine 8's 32-bit atl100 stops in its pixel to HIMETRIC conversion, which divides by the
+// screen's pixels per inch, and GDI gives a 32-bit process under Wine's WoW64 mode none:
+// the container then neither activates the control nor releases the reference that
+// creating it took, whichever control it hosts. The test tells that case by the plain
+// control and by the screen, and expects both controls to be left alike.
+TEST_F(Container, AtlContainerLetsTheControlGoAsAPlainControl) {
+  std::optional<ocx_test::RegisteredClass> tesvar(std::in_place, expected::kClassId, ocx_test::ServerFactory().get());
+  const ocx_test::RegisteredClass plain(ocx_test::kPlainControlId, ocx_test::PlainControlFactory().get());
+  ASSERT_TRUE(*tesvar && plain);
+  ASSERT_TRUE(ocx_test::Atl().initialized) << "atl100.dll and AtlAxWinInit";
+
+  std::vector<ocx_test::HostedLife> lives;
+  lives.push_back(ocx_test::HostInContainer(form_, ocx_test::kPlainControlId, [](IUnknown*) {}));
+  const ocx_test::HostedLife reference = lives.front();
+  ASSERT_TRUE(reference.created);
+  const bool activated = ocx_test::PlainControls().inPlaceActivations == 1;
+  std::printf("the container activated the plain control: %s; the screen's pixels per inch: %d; left to the "
+              "container: %lu\n",
+              activated ? "yes" : "no", ocx_test::ScreenPixelsPerInch(),
+              static_cast<unsigned long>(reference.leftAfterContainer));
+  if (activated) {
+    EXPECT_EQ(reference.leftAfterContainer, 0u) << "the container keeps a plain control";
+  } else {
+    EXPECT_EQ(ocx_test::ScreenPixelsPerInch(), 0) << "the container stopped for another reason";
+  }
+
+  testing_support::TempDir dir;
+  const std::wstring file = wine_test::WideFromUtf8(dir.Write("settings.ini", ocx_test::kContent));
+  for (const bool readme : {false, true}) {
+    SCOPED_TRACE(readme ? "with the about form" : "without the about form");
+    lives.push_back(ocx_test::HostInContainer(form_, expected::kClassId, [&](IUnknown* control) {
+      if (activated) {
+        HWND window = nullptr;
+        win::com_ptr<IUnknown> unknown(control);
+        ASSERT_EQ(unknown.query<IOleInPlaceObject>()->GetWindow(&window), S_OK) << "active in place";
+        EXPECT_FALSE(IsWindowVisible(window)) << "invisible at run time";
+      }
+      win::com_ptr<IDispatch> host = win::com_ptr<IUnknown>(control).query<IDispatch>();
+      ASSERT_TRUE(host);
+      const auto id = [&](const wchar_t* name) {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        DISPID found = DISPID_UNKNOWN;
+        host->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &found);
+        return found;
+      };
+      using ocx_test::Invocation;
+      EXPECT_EQ(Invocation(host.get(), id(L"FileName"), {ocx_test::Text(file)}, DISPATCH_PROPERTYPUT).status, S_OK);
+      EXPECT_EQ(ocx_test::Outcome(Invocation(host.get(), id(L"Dir扇区"), {ocx_test::Text(L"常规")})), L"True");
+      if (readme) {
+        EXPECT_EQ(ocx_test::Outcome(Invocation(host.get(), id(L"Readme"), {ocx_test::Boolean(false)})), L"done");
+        const std::vector<HWND> forms = AboutForms();
+        ASSERT_EQ(forms.size(), 1u);
+        SendMessageW(GetDlgItem(forms[0], IDOK), BM_CLICK, 0, 0);
+      }
+    }));
+    const ocx_test::HostedLife& life = lives.back();
+    ASSERT_TRUE(life.created);
+    EXPECT_EQ(life.leftAfterContainer, reference.leftAfterContainer) << "references beyond the container's";
+  }
+
+  // What the container kept is given back: then nothing of either control is alive.
+  for (const ocx_test::HostedLife& life : lives) {
+    if (life.leftAfterContainer != reference.leftAfterContainer) continue;  // failed above; left alone
+    for (ULONG n = 0; n < life.leftAfterContainer; ++n) life.stillAlive->Release();
+  }
+  EXPECT_EQ(ocx_test::PlainControls().alive, 0);
+  EXPECT_TRUE(AboutForms().empty());
+  tesvar.reset();  // its class object holds the server too
   EXPECT_EQ(LoadedServer().canUnloadNow(), S_OK);
 }
 

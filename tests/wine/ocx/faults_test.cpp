@@ -59,9 +59,10 @@ using Outcomes = std::array<std::wstring_view, std::size(kMembers)>;
 std::optional<std::string> Bytes(const std::wstring& path) { return wine_test::ReadBytes(L"\\\\?\\" + path); }
 
 // A read-only file, and one another program keeps from writers, are read and never
-// written.
-constexpr Outcomes kReadOnly = {L"\"张三\"", L"False", L"False", L"True", L"True",
-                                L"done",      L"done",  L"done",  L"error 70"};
+// written: the profile write fails (False), and a section header that the file cannot
+// be opened to take fails the call with the file system's error.
+constexpr Outcomes kReadOnly = {L"\"张三\"", L"False", L"error 70", L"True", L"True",
+                                L"done",      L"done",  L"done",     L"error 70"};
 
 class Faults : public ControlOnAFile {
  protected:

@@ -14,6 +14,7 @@
 #include "win32/module.h"
 #include "win32/process.h"
 #include "win32/values.h"
+#include "win32/wide.h"
 #include "repair/repair_run.h"
 #include "repair/repair_win32_binding.h"
 #include "scratch_platform.h"
@@ -237,6 +238,21 @@ TEST_F(RepairRunWin32, PrompterShowsAnOwnedBoxAndReturnsTheAnswer) {
     EXPECT_EQ(boxes[0].owner, form.window);
     EXPECT_EQ(boxes[0].title, L"Kestrova系列软件");
     EXPECT_EQ(boxes[0].text, L"继续？");
+  }
+}
+
+TEST(FolderOfModule, KeepsTheBackslashOnlyAtADriveRoot) {
+  struct Case {
+    std::u16string_view module, folder;
+  };
+  for (const Case& c : {Case{u"C:\\Mendora.exe", u"C:\\"},
+                        Case{u"C:\\Tools\\Mendora.exe", u"C:\\Tools"},
+                        Case{u"D:\\a\\b\\c\\Mendora.exe", u"D:\\a\\b\\c"},
+                        Case{u"\\\\server\\share\\Mendora.exe", u"\\\\server\\share"},
+                        Case{u"\\\\?\\C:\\Tools\\Mendora.exe", u"\\\\?\\C:\\Tools"},
+                        Case{u"Mendora.exe", u""}}) {
+    EXPECT_TRUE(win::FolderOfModule(c.module) == c.folder)
+        << testing::PrintToString(std::wstring(win::WideView(c.module)));
   }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // Twips (1440 to the inch), the unit the forms are designed in, to pixels. Portable and
-// header-only: Form1 and the control (its size, its about form) both use it.
+// header-only: the windows of both programs use it (Form1; the control's size and its
+// about form).
 
-namespace window {
+namespace ui {
 
 // value × numerator / denominator rounded to the nearest whole number, halves away
 // from zero, as MulDiv rounds.
@@ -15,4 +16,4 @@ constexpr int RoundedMulDiv(long long value, long long numerator, long long deno
 // Twips to pixels at `dpi` dots per inch (twips × dpi / 1440), rounded as MulDiv rounds.
 constexpr int TwipsToPixels(int twips, int dpi) { return RoundedMulDiv(twips, dpi, 1440); }
 
-}  // namespace window
+}  // namespace ui

@@ -1,6 +1,7 @@
 #pragma once
-// How big a label is made for its text. Portable and header-only: Form1 (Label2, which
-// sizes itself to its text) and the control's about form both use it.
+// How big a label is made for its text. Portable and header-only: the windows of both
+// programs use it (Form1's Label2, which sizes itself to its text; the control's about
+// form).
 //
 // The text is measured by the platform at the real DPI and font. Where measuring fails
 // (32-bit programs under Wine's WoW64 mode cannot measure text) or gives nothing
@@ -9,7 +10,7 @@
 #include <algorithm>
 #include <optional>
 
-namespace window {
+namespace ui {
 
 struct PixelSize {
   int width = 0, height = 0;
@@ -42,4 +43,4 @@ inline LabelFit FitLabel(PixelSize designed, const std::optional<PixelSize>& one
   return {{std::max(designed.width, oneLine->width), std::max(designed.height, oneLine->height)}, true};
 }
 
-}  // namespace window
+}  // namespace ui

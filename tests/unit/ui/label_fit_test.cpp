@@ -1,13 +1,13 @@
-#include "window/label_fit.h"
+#include "ui/label_fit.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using window::AutoSizeLabel;
-using window::FitLabel;
-using window::LabelFit;
-using window::PixelSize;
+using ui::AutoSizeLabel;
+using ui::FitLabel;
+using ui::LabelFit;
+using ui::PixelSize;
 
 constexpr PixelSize kDesigned{141, 13};  // 2115 x 195 twips at 96 DPI
 
