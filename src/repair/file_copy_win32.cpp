@@ -8,6 +8,7 @@
 
 #include "repair/file_copy.h"
 #include "repair/file_copy_steps.h"
+#include "win32/process.h"
 #include "win32/raii.h"
 #include "win32/wide.h"
 
@@ -118,11 +119,6 @@ namespace {
 
 Status FromLastError() { return std::unexpected(fileio::ErrorFromSystem(GetLastError())); }
 
-bool IsWow64() {
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
 // The path under which a process of the machine's own kind finds `path`. A 32-bit
 // program on 64-bit Windows sees SysWOW64 under the name System32, but what it
 // schedules for the restart and for the log-on is carried out by 64-bit code, to which
@@ -148,16 +144,6 @@ std::wstring RealPath(const fileio::Path& path) {
   // "\\?\C:\..." becomes "C:\...", as a command line names it; a share keeps its prefix.
   if (real.starts_with(L"\\\\?\\") && real.size() > 6 && real[5] == L':') real.erase(0, 4);
   return real;
-}
-
-// The system's regsvr32 by its full path, the one of this program's kind: for a 32-bit
-// program on 64-bit Windows the 32-bit one in SysWOW64, which a command that 64-bit
-// code starts reaches only by that name.
-std::wstring Regsvr32Path() {
-  wchar_t folder[MAX_PATH];
-  const UINT n = IsWow64() ? GetSystemWow64DirectoryW(folder, MAX_PATH) : GetSystemDirectoryW(folder, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return {};
-  return std::wstring(folder, n) + L"\\regsvr32.exe";
 }
 
 class Win32InstallCalls final : public InstallCalls {
@@ -220,9 +206,11 @@ InstallCalls& SystemInstallCalls() {
 
 bool RegisterAtNextLogOn(const fileio::Path& file) noexcept {
   try {
-    const std::wstring regsvr32 = Regsvr32Path();
-    if (regsvr32.empty()) return false;
-    const std::wstring command = L"\"" + regsvr32 + L"\" /s \"" + RealPath(file) + L"\"";
+    // The system's regsvr32 of this program's kind (for a 32-bit program on 64-bit
+    // Windows SysWOW64's), by the name that the 64-bit code of the log-on reaches it by.
+    std::u16string regsvr32, folder;
+    if (FAILED(win::SystemProgramPath(win::SystemProgram::kRegsvr32, regsvr32, folder))) return false;
+    const std::wstring command = L"\"" + RealPath(regsvr32) + L"\" /s \"" + RealPath(file) + L"\"";
     const std::u16string name = file.substr(file.find_last_of(u"\\/") + 1);
     const std::wstring value = L"Mendora " + std::wstring(Wide(name));
     // The machine's own view: 64-bit Windows carries out the entries of its 64-bit view.

@@ -48,6 +48,11 @@ bool IsRegistrationFailure(FailureReason reason) {
          reason == FailureReason::kNotFinished || reason == FailureReason::kNotScheduled;
 }
 
+bool OnlyAwaitsRestart(std::span<const RowFailure> failures) {
+  return std::all_of(failures.begin(), failures.end(),
+                     [](const RowFailure& f) { return f.reason == FailureReason::kAtRestart; });
+}
+
 std::u16string SuccessReport(RepairTarget target, bool replacedInUse) {
   std::u16string text(SuccessMessage(target));
   if (replacedInUse) text += u"\r\n\r\n正在运行的程序仍使用原来的组件，重新启动这些程序后即使用修复后的组件。";
@@ -80,9 +85,7 @@ std::u16string FailureReport(RepairTarget target, std::span<const RowFailure> fa
   text += TargetLabel(target);
   text += u"（";
   text += TargetFolder(target);
-  const bool onlyRestart = std::all_of(failures.begin(), failures.end(), [](const RowFailure& f) {
-    return f.reason == FailureReason::kAtRestart;
-  });
+  const bool onlyRestart = OnlyAwaitsRestart(failures);
   text += onlyRestart ? u"）修复需要重新启动Windows才能完成：\r\n" : u"）修复没有完成，以下文件出现问题：\r\n";
 
   std::vector<RowFailure> listed;

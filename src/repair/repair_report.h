@@ -51,9 +51,12 @@ FailureReason CopyFailureReason(const CopyFailure& failure);
 // replaced.
 std::u16string SuccessReport(RepairTarget target, bool replacedInUse);
 
+// True when every entry is kAtRestart: nothing failed, a restart finishes the repair.
+bool OnlyAwaitsRestart(std::span<const RowFailure> failures);
+
 // The text of the failure message. Each distinct failure is listed once, in the order
-// given; advice follows. When every entry is kAtRestart, the message says that a
-// restart finishes the repair.
+// given; advice follows. When OnlyAwaitsRestart, the message says that a restart
+// finishes the repair.
 std::u16string FailureReport(RepairTarget target, std::span<const RowFailure> failures);
 
 }  // namespace repair

@@ -110,11 +110,8 @@ void RunRepair(RepairTarget target, Prompter& prompter, RepairPlatform& platform
     std::vector<RowFailure> listed;
     for (auto& numbered : failures) listed.push_back(std::move(numbered.failure));
     // A repair that only waits for the restart has failed nowhere.
-    const bool onlyRestart = std::all_of(listed.begin(), listed.end(), [](const RowFailure& f) {
-      return f.reason == FailureReason::kAtRestart;
-    });
     prompter.ShowMessage(FailureReport(target, listed), kReportTitle,
-                         onlyRestart ? win::kMbInformation : win::kMbCritical);
+                         OnlyAwaitsRestart(listed) ? win::kMbInformation : win::kMbCritical);
   }
 }
 

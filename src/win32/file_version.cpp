@@ -10,21 +10,12 @@
 #include "win32/wide.h"
 
 namespace win {
-namespace {
-
-template <class Function>
-Function Entry(HMODULE library, const char* name) noexcept {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
-}  // namespace
-
 HRESULT GetFileVersion(const std::u16string& path, FileVersion& version) noexcept {
   const unique_hmodule library = LoadSystemLibrary(u"version.dll");
   RETURN_LAST_ERROR_IF(!library);
-  const auto getSize = Entry<DWORD(WINAPI*)(LPCWSTR, LPDWORD)>(library.get(), "GetFileVersionInfoSizeW");
-  const auto getInfo = Entry<BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID)>(library.get(), "GetFileVersionInfoW");
-  const auto query = Entry<BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT)>(library.get(), "VerQueryValueW");
+  const auto getSize = LibraryEntry<DWORD(WINAPI*)(LPCWSTR, LPDWORD)>(library.get(), "GetFileVersionInfoSizeW");
+  const auto getInfo = LibraryEntry<BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID)>(library.get(), "GetFileVersionInfoW");
+  const auto query = LibraryEntry<BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT)>(library.get(), "VerQueryValueW");
   RETURN_HR_IF(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), !getSize || !getInfo || !query);
 
   DWORD ignored = 0;

@@ -38,8 +38,8 @@ HRESULT RestrictLibrarySearch() noexcept {
   // Windows 8 and later, and Windows 7 with its update KB2533623; looked up, so that the
   // program still starts where it is missing.
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  const auto setDefault = LibraryEntry<SetDefaultDllDirectoriesFunction>(GetModuleHandleW(L"kernel32.dll"),
+                                                                         "SetDefaultDllDirectories");
   if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return S_OK;
   RETURN_LAST_ERROR_IF(!SetDllDirectoryW(L""));
   return S_OK;

@@ -32,4 +32,10 @@ unique_hmodule LoadLibraryFromFolder(const std::u16string& folder, std::u16strin
 // LoadLibraryFromFolder of the system folder.
 unique_hmodule LoadSystemLibrary(std::u16string_view file) noexcept;
 
+// The export `name` of `library` as a function of type `Function`; null when missing.
+template <class Function>
+Function LibraryEntry(HMODULE library, const char* name) noexcept {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
 }  // namespace win

@@ -14,7 +14,7 @@ bool AttachSkin(std::u16string_view applicationFolder) {
   win::unique_hmodule library = win::LoadLibraryFromFolder(std::u16string(applicationFolder), kSkinLibrary);
   if (!library) library = win::LoadSystemLibrary(kSkinLibrary);
   if (!library) return false;
-  const auto attach = reinterpret_cast<AttachEx>(reinterpret_cast<void*>(GetProcAddress(library.get(), kSkinEntry)));
+  const auto attach = win::LibraryEntry<AttachEx>(library.get(), kSkinEntry);
   if (!attach) return false;
   std::u16string skinFile(applicationFolder);
   skinFile += u"/1.she";
